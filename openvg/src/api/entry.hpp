@@ -4,7 +4,14 @@
 
 #include <VG/openvg.h>
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <type_traits>
+#include <vector>
 
 #include "core/context.hpp"
 
@@ -33,6 +40,79 @@ namespace tq {
 template <typename T>
 inline bool isAlignedPointer(const void* p) {
   return p != nullptr && reinterpret_cast<std::uintptr_t>(p) % alignof(T) == 0;
+}
+
+// Float to integer as parameter values convert: toward negative infinity,
+// saturating at the VGint range (NaN, which callers reject first, gives 0).
+inline VGint floorToInt(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<VGint>(std::floor(v));
+}
+
+// Stored floats stay finite: infinities saturate at +-VG_MAX_FLOAT.
+inline float toStoredFloat(double v) {
+  return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
+}
+
+// The vgSet*/vgGet* rules shared by context, paint and path parameters. A
+// Target offers shape(type) -> optional<ParamShape>, set(type, span<const
+// double>) -> VGErrorCode and get(type) -> vector<double>; doubles carry every
+// VGint and VGfloat exactly, so the conversions happen once, here and in set.
+
+// vgSetf/vgSeti (vectorCall false, count 1) and vgSetfv/vgSetiv.
+template <typename Target, typename T>
+void setParam(Context& ctx, Target&& target, VGint type, VGint count, const T* values,
+              bool vectorCall) {
+  const std::optional<ParamShape> shape = target.shape(type);
+  if (!shape || (!vectorCall && shape->size != 1)) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  if (count < 0 || (count > 0 && !isAlignedPointer<T>(values)))
+    TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  const bool badCount = shape->size != 0 ? count != shape->size
+                                         : count > shape->maxSize || count % shape->multiple != 0;
+  if (badCount) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  if (shape->readOnly) return;
+  std::vector<double> v(values, values + count);
+  for (double d : v)
+    if (std::isnan(d)) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  const VGErrorCode err = target.set(type, v);
+  if (err != VG_NO_ERROR) setError(ctx, err);
+}
+
+template <typename T>
+T convertParamValue(double v) {
+  if constexpr (std::is_same_v<T, VGint>)
+    return floorToInt(v);
+  else
+    return static_cast<T>(v);
+}
+
+// vgGetf/vgGeti: scalars only.
+template <typename T, typename Target>
+T getScalarParam(Context& ctx, Target&& target, VGint type) {
+  const std::optional<ParamShape> shape = target.shape(type);
+  if (!shape || shape->size != 1) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR, T(0));
+  const std::vector<double> v = target.get(type);
+  return v.empty() ? T(0) : convertParamValue<T>(v[0]);
+}
+
+template <typename Target>
+VGint paramVectorSize(Context& ctx, Target&& target, VGint type) {
+  const std::optional<ParamShape> shape = target.shape(type);
+  if (!shape) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR, 0);
+  return shape->size == 1 ? 1 : static_cast<VGint>(target.get(type).size());
+}
+
+// vgGetfv/vgGetiv: the first `count` values of a scalar or vector.
+template <typename Target, typename T>
+void getVectorParam(Context& ctx, Target&& target, VGint type, VGint count, T* values) {
+  const std::optional<ParamShape> shape = target.shape(type);
+  if (!shape) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  const std::vector<double> v = target.get(type);
+  if (count <= 0 || static_cast<size_t>(count) > v.size() || !isAlignedPointer<T>(values))
+    TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  for (VGint i = 0; i < count; ++i) values[i] = convertParamValue<T>(v[i]);
 }
 
 }  // namespace tq
