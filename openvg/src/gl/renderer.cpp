@@ -1,0 +1,327 @@
+#include "gl/renderer.hpp"
+
+#include <epoxy/egl.h>
+#include <epoxy/gl.h>
+#include <epoxy/glx.h>
+
+#include <algorithm>
+#include <new>
+
+#include "gl/state.hpp"
+
+namespace tq {
+namespace {
+
+const void* currentGlContext() {
+  if (const void* glx = glXGetCurrentContext()) return glx;
+  if (epoxy_has_egl()) return eglGetCurrentContext();
+  return nullptr;
+}
+
+// The quad is made from gl_VertexID, so no vertex buffer is written per draw
+// (a buffer update would wait for the previous draw on some drivers).
+const char* const VERTEX_SHADER = R"(#version 330 core
+uniform vec4 uRect;
+uniform vec2 uSurface;
+void main() {
+  vec2 p = vec2((gl_VertexID & 1) != 0 ? uRect.z : uRect.x,
+                (gl_VertexID & 2) != 0 ? uRect.w : uRect.y);
+  gl_Position = vec4(p / uSurface * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+
+// outColor is the premultiplied paint scaled by coverage; outBlend is the
+// second source the blend stage uses as destination factor, which lets one
+// fixed-function blend express each mode exactly with coverage. Darken and
+// lighten are not linear in the destination, so they read a copy of it.
+const char* const FRAGMENT_SHADER = R"(#version 330 core
+uniform sampler2D uCoverage;
+uniform sampler2D uDestination;
+uniform ivec2 uOrigin;
+uniform vec4 uColor;
+uniform int uMode;
+layout(location = 0, index = 0) out vec4 outColor;
+layout(location = 0, index = 1) out vec4 outBlend;
+void main() {
+  ivec2 p = ivec2(gl_FragCoord.xy) - uOrigin;
+  float c = texelFetch(uCoverage, p, 0).r;
+  vec4 s = uColor * c;
+  outColor = s;
+  outBlend = vec4(1.0 - c);
+  if (uMode == 1) {
+    outBlend = vec4(1.0 - c + c * uColor.a);
+  } else if (uMode == 2) {
+    outBlend = vec4(vec3(1.0 - s.a) + s.rgb, 1.0);
+  } else if (uMode >= 3) {
+    vec4 d = texelFetch(uDestination, p, 0);
+    vec3 over = s.rgb + d.rgb * (1.0 - s.a);
+    vec3 under = d.rgb + s.rgb * (1.0 - d.a);
+    vec3 rgb = uMode == 3 ? min(over, under) : max(over, under);
+    outColor = vec4(rgb, s.a + d.a * (1.0 - s.a));
+  }
+}
+)";
+
+enum ShaderMode { MODE_PLAIN = 0, MODE_DST_IN = 1, MODE_MULTIPLY = 2, MODE_DARKEN = 3, MODE_LIGHTEN = 4 };
+
+struct BlendSetup {
+  ShaderMode mode;
+  bool blend;
+  GLenum src;
+  GLenum dst;
+};
+
+BlendSetup blendFor(VGBlendMode mode) {
+  switch (mode) {
+    case VG_BLEND_SRC:
+      return {MODE_PLAIN, true, GL_ONE, GL_SRC1_COLOR};
+    case VG_BLEND_DST_OVER:
+      return {MODE_PLAIN, true, GL_ONE_MINUS_DST_ALPHA, GL_ONE};
+    case VG_BLEND_SRC_IN:
+      return {MODE_PLAIN, true, GL_DST_ALPHA, GL_SRC1_COLOR};
+    case VG_BLEND_DST_IN:
+      return {MODE_DST_IN, true, GL_ZERO, GL_SRC1_COLOR};
+    case VG_BLEND_MULTIPLY:
+      return {MODE_MULTIPLY, true, GL_ONE_MINUS_DST_ALPHA, GL_SRC1_COLOR};
+    case VG_BLEND_SCREEN:
+      return {MODE_PLAIN, true, GL_ONE, GL_ONE_MINUS_SRC_COLOR};
+    case VG_BLEND_DARKEN:
+      return {MODE_DARKEN, false, GL_ONE, GL_ZERO};
+    case VG_BLEND_LIGHTEN:
+      return {MODE_LIGHTEN, false, GL_ONE, GL_ZERO};
+    case VG_BLEND_ADDITIVE:
+      return {MODE_PLAIN, true, GL_ONE, GL_ONE};
+    case VG_BLEND_SRC_OVER:
+    default:
+      return {MODE_PLAIN, true, GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
+  }
+}
+
+GLuint compile(GLenum type, const char* source) {
+  GLuint shader = glCreateShader(type);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+}  // namespace
+
+GlRenderer* GlRenderer::create() {
+  if (!currentGlContext()) return nullptr;
+  if (!epoxy_is_desktop_gl()) return nullptr;
+  int version = epoxy_gl_version();
+  if (version < 33) return nullptr;
+  GlRenderer* r = new (std::nothrow) GlRenderer();
+  if (!r) return nullptr;
+  r->glContext_ = currentGlContext();
+  if (!r->init()) {
+    r->release();
+    delete r;
+    return nullptr;
+  }
+  return r;
+}
+
+void GlRenderer::destroy(GlRenderer* renderer) {
+  if (!renderer) return;
+  // At process exit the window system may have torn the context down already;
+  // then the objects are gone with it and no OpenGL call may be made.
+  if (renderer->glContext_ && currentGlContext() == renderer->glContext_) renderer->release();
+  delete renderer;
+}
+
+bool GlRenderer::init() {
+  GLint profile = 0;
+  if (epoxy_gl_version() >= 32) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+  compatibility_ = !(profile & GL_CONTEXT_CORE_PROFILE_BIT);
+
+  GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
+  GLuint fs = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
+  if (!vs || !fs) {
+    if (vs) glDeleteShader(vs);
+    if (fs) glDeleteShader(fs);
+    return false;
+  }
+  program_ = glCreateProgram();
+  glAttachShader(program_, vs);
+  glAttachShader(program_, fs);
+  glLinkProgram(program_);
+  glDeleteShader(vs);
+  glDeleteShader(fs);
+  GLint linked = 0;
+  glGetProgramiv(program_, GL_LINK_STATUS, &linked);
+  if (!linked) return false;
+  uRect_ = glGetUniformLocation(program_, "uRect");
+  uSurface_ = glGetUniformLocation(program_, "uSurface");
+  uOrigin_ = glGetUniformLocation(program_, "uOrigin");
+  uColor_ = glGetUniformLocation(program_, "uColor");
+  uMode_ = glGetUniformLocation(program_, "uMode");
+  uCoverage_ = glGetUniformLocation(program_, "uCoverage");
+  uDestination_ = glGetUniformLocation(program_, "uDestination");
+
+  GLint previousProgram = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
+  glUseProgram(program_);
+  glUniform1i(uCoverage_, 0);
+  glUniform1i(uDestination_, 1);
+  glUseProgram(GLuint(previousProgram));
+
+  glGenVertexArrays(1, &vertexArray_);
+  return vertexArray_ != 0;
+}
+
+void GlRenderer::release() {
+  if (program_) glDeleteProgram(program_);
+  if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
+  if (coverageTexture_) glDeleteTextures(1, &coverageTexture_);
+  if (destinationTexture_) glDeleteTextures(1, &destinationTexture_);
+  if (destinationFramebuffer_) glDeleteFramebuffers(1, &destinationFramebuffer_);
+  program_ = vertexArray_ = coverageTexture_ = destinationTexture_ = destinationFramebuffer_ = 0;
+}
+
+void GlRenderer::setSurface(int width, int height) {
+  surfaceWidth_ = std::max(0, width);
+  surfaceHeight_ = std::max(0, height);
+  glViewport(0, 0, surfaceWidth_, surfaceHeight_);
+  if (compatibility_) {
+    // A 0 x 0 surface (a minimised window) still gets a valid projection.
+    GLint mode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, std::max(1, surfaceWidth_), 0.0, std::max(1, surfaceHeight_), -1.0, 1.0);
+    glMatrixMode(GLenum(mode));
+  }
+}
+
+void GlRenderer::clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
+                       const std::vector<VGint>& scissorRects) {
+  if (rect.empty()) return;
+  ClearStateGuard guard(compatibility_);
+  glClearColor(premultiplied[0], premultiplied[1], premultiplied[2], premultiplied[3]);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  bool whole = !scissor && rect.x == 0 && rect.y == 0 && rect.width >= surfaceWidth_ &&
+               rect.height >= surfaceHeight_;
+  if (whole) {
+    glDisable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return;
+  }
+  glEnable(GL_SCISSOR_TEST);
+  if (!scissor) {
+    glScissor(rect.x, rect.y, rect.width, rect.height);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return;
+  }
+  // Overlapping rectangles are cleared twice, which is harmless: no blending.
+  for (size_t i = 0; i + 3 < scissorRects.size(); i += 4) {
+    IntRect r{scissorRects[i], scissorRects[i + 1], scissorRects[i + 2], scissorRects[i + 3]};
+    int64_t x0 = std::max<int64_t>(r.x, rect.x), y0 = std::max<int64_t>(r.y, rect.y);
+    int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.width, int64_t(rect.x) + rect.width);
+    int64_t y1 = std::min<int64_t>(int64_t(r.y) + r.height, int64_t(rect.y) + rect.height);
+    if (r.empty() || x1 <= x0 || y1 <= y0) continue;
+    glScissor(GLint(x0), GLint(y0), GLsizei(x1 - x0), GLsizei(y1 - y0));
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+}
+
+bool GlRenderer::ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
+                               unsigned internalFormat, unsigned format) {
+  if (texture && width >= needW && height >= needH) return true;
+  // Grow to the next power of two so that a slowly growing shape does not
+  // reallocate every frame.
+  int w = std::max(width, 64), h = std::max(height, 64);
+  while (w < needW) w *= 2;
+  while (h < needH) h *= 2;
+  if (!texture) glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GLint(internalFormat), w, h, 0, format, GL_UNSIGNED_BYTE, nullptr);
+  width = w;
+  height = h;
+  return true;
+}
+
+bool GlRenderer::ensureDestinationCopy(int width, int height) {
+  glActiveTexture(GL_TEXTURE1);
+  bool grew = !destinationTexture_ || destinationWidth_ < width || destinationHeight_ < height;
+  ensureTexture(destinationTexture_, destinationWidth_, destinationHeight_, width, height, GL_RGBA8,
+                GL_RGBA);
+  glBindTexture(GL_TEXTURE_2D, destinationTexture_);
+  if (!destinationFramebuffer_) glGenFramebuffers(1, &destinationFramebuffer_);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destinationFramebuffer_);
+  if (grew) {
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                           destinationTexture_, 0);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& color,
+                      VGBlendMode mode) {
+  const IntRect& box = mask.box;
+  if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
+  DrawStateGuard guard(compatibility_);
+
+  float a = std::clamp(color[3], 0.0f, 1.0f);
+  float premultiplied[4] = {std::clamp(color[0], 0.0f, 1.0f) * a,
+                            std::clamp(color[1], 0.0f, 1.0f) * a,
+                            std::clamp(color[2], 0.0f, 1.0f) * a, a};
+  BlendSetup setup = blendFor(mode);
+
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, surfaceWidth_, surfaceHeight_);
+  glActiveTexture(GL_TEXTURE0);
+  ensureTexture(coverageTexture_, coverageWidth_, coverageHeight_, box.width, box.height, GL_R8,
+                GL_RED);
+  glBindTexture(GL_TEXTURE_2D, coverageTexture_);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, box.width, box.height, GL_RED, GL_UNSIGNED_BYTE,
+                  mask.alpha.data());
+
+  if (!setup.blend) {
+    // Copy (and resolve, on a multisampled window) the destination under the box.
+    if (!ensureDestinationCopy(box.width, box.height)) return;
+    GLint drawBuffer = GL_BACK, readBuffer = GL_BACK;
+    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    glReadBuffer(GLenum(drawBuffer));
+    glBlitFramebuffer(box.x, box.y, box.x + box.width, box.y + box.height, 0, 0, box.width,
+                      box.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glReadBuffer(GLenum(readBuffer));
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, destinationTexture_);
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_BLEND);
+  } else {
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFunc(setup.src, setup.dst);
+  }
+
+  glUseProgram(program_);
+  glUniform4f(uRect_, float(box.x), float(box.y), float(box.x + box.width),
+              float(box.y + box.height));
+  glUniform2f(uSurface_, float(surfaceWidth_), float(surfaceHeight_));
+  glUniform2i(uOrigin_, box.x, box.y);
+  glUniform4fv(uColor_, 1, premultiplied);
+  glUniform1i(uMode_, setup.mode);
+  glBindVertexArray(vertexArray_);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+}
+
+}  // namespace tq

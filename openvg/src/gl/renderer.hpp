@@ -1,0 +1,75 @@
+// The one OpenGL renderer: composites CPU-computed coverage onto the window
+// and clears it, leaving the application's OpenGL state as it found it.
+#pragma once
+
+#include <VG/openvg.h>
+
+#include <array>
+#include <vector>
+
+#include "geometry/polygon.hpp"
+#include "raster/coverage.hpp"
+
+namespace tq {
+
+class GlRenderer {
+ public:
+  // Needs a current OpenGL 3.3 context, compatibility or core profile.
+  // Returns null when there is none.
+  static GlRenderer* create();
+  GlRenderer(const GlRenderer&) = delete;
+  GlRenderer& operator=(const GlRenderer&) = delete;
+
+  // Releases the OpenGL objects when the context they were made in is still
+  // current; otherwise releases only memory.
+  static void destroy(GlRenderer* renderer);
+
+  // Viewport and a one-unit-one-pixel projection, origin lower left.
+  void setSurface(int width, int height);
+
+  // Clears rect (already clipped to the surface) to a premultiplied colour,
+  // limited to the scissor rectangles when scissor is true.
+  void clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
+             const std::vector<VGint>& scissorRects);
+
+  // Composites coverage in colour (non-premultiplied, clamped) with the given
+  // blend mode.
+  void fill(const CoverageMask& mask, const std::array<float, 4>& color, VGBlendMode mode);
+
+  // Scratch the draw calls reuse from frame to frame.
+  Polygon polygon;
+  Rasterizer rasterizer;
+  CoverageMask mask;
+
+ private:
+  GlRenderer() = default;
+  ~GlRenderer() = default;
+  bool init();
+  void release();
+  bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
+                     unsigned internalFormat, unsigned format);
+  bool ensureDestinationCopy(int width, int height);
+
+  const void* glContext_ = nullptr;  // the context our objects live in
+  bool compatibility_ = false;
+  int surfaceWidth_ = 0;
+  int surfaceHeight_ = 0;
+  unsigned program_ = 0;
+  unsigned vertexArray_ = 0;
+  unsigned coverageTexture_ = 0;
+  int coverageWidth_ = 0;
+  int coverageHeight_ = 0;
+  unsigned destinationTexture_ = 0;
+  int destinationWidth_ = 0;
+  int destinationHeight_ = 0;
+  unsigned destinationFramebuffer_ = 0;
+  int uRect_ = -1;
+  int uSurface_ = -1;
+  int uOrigin_ = -1;
+  int uColor_ = -1;
+  int uMode_ = -1;
+  int uCoverage_ = -1;
+  int uDestination_ = -1;
+};
+
+}  // namespace tq

@@ -1,0 +1,276 @@
+#include "raster/coverage.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tq {
+namespace {
+
+// Clamps a double to the int range before conversion, so that huge or
+// infinite values cannot overflow.
+int clampToInt(double v) {
+  constexpr double lo = -1.0e9;
+  constexpr double hi = 1.0e9;
+  if (!(v > lo)) return int(lo);
+  if (v > hi) return int(hi);
+  return int(v);
+}
+
+IntRect intersect(const IntRect& a, const IntRect& b) {
+  int64_t x0 = std::max(a.x, b.x);
+  int64_t y0 = std::max(a.y, b.y);
+  int64_t x1 = std::min(int64_t(a.x) + a.width, int64_t(b.x) + b.width);
+  int64_t y1 = std::min(int64_t(a.y) + a.height, int64_t(b.y) + b.height);
+  if (x1 <= x0 || y1 <= y0) return IntRect{};
+  return IntRect{int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
+}
+
+// The bounding box of the scissor rectangles that have an area.
+IntRect scissorBounds(const std::vector<VGint>& rects) {
+  int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
+  for (size_t i = 0; i + 3 < rects.size(); i += 4) {
+    if (rects[i + 2] <= 0 || rects[i + 3] <= 0) continue;
+    x0 = std::min<int64_t>(x0, rects[i]);
+    y0 = std::min<int64_t>(y0, rects[i + 1]);
+    x1 = std::max<int64_t>(x1, int64_t(rects[i]) + rects[i + 2]);
+    y1 = std::max<int64_t>(y1, int64_t(rects[i + 1]) + rects[i + 3]);
+  }
+  IntRect r;
+  if (x0 > x1) return r;
+  auto clamp = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); };
+  r.x = clamp(x0);
+  r.y = clamp(y0);
+  r.width = clamp(x1) - r.x;
+  r.height = clamp(y1) - r.y;
+  return r;
+}
+
+}  // namespace
+
+bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, CoverageMask& out) {
+  out.box = IntRect{};
+  out.alpha.clear();
+  if (poly.points.empty()) return false;
+
+  double minX = std::numeric_limits<double>::infinity(), minY = minX;
+  double maxX = -minX, maxY = -minX;
+  for (const Point& p : poly.points) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+    minX = std::min<double>(minX, p.x);
+    maxX = std::max<double>(maxX, p.x);
+    minY = std::min<double>(minY, p.y);
+    maxY = std::max<double>(maxY, p.y);
+  }
+  if (!(minX <= maxX)) return false;
+
+  IntRect bounds;
+  bounds.x = clampToInt(std::floor(minX));
+  bounds.y = clampToInt(std::floor(minY));
+  bounds.width = clampToInt(std::ceil(maxX)) - bounds.x;
+  bounds.height = clampToInt(std::ceil(maxY)) - bounds.y;
+  IntRect box = intersect(bounds, options.clip);
+  if (options.scissor) {
+    box = options.scissorRects ? intersect(box, scissorBounds(*options.scissorRects)) : IntRect{};
+  }
+  if (box.empty()) return false;
+
+  width_ = box.width;
+  height_ = box.height;
+  stride_ = width_ + 2;
+  originX_ = box.x;
+  originY_ = box.y;
+  antialias_ = options.antialias;
+  size_t cells = size_t(stride_) * size_t(height_);
+  if (accum_.size() < cells) accum_.resize(cells, 0.0f);  // stays all zero between calls
+
+  uint32_t begin = 0;
+  for (uint32_t end : poly.contourEnds) {
+    end = std::min<uint32_t>(end, uint32_t(poly.points.size()));
+    for (uint32_t i = begin; i < end; ++i) {
+      const Point& a = poly.points[i];
+      const Point& b = poly.points[i + 1 < end ? i + 1 : begin];
+      addEdge(double(a.x) - originX_, double(a.y) - originY_, double(b.x) - originX_,
+              double(b.y) - originY_);
+    }
+    begin = end;
+  }
+
+  out.box = box;
+  resolve(options, out);
+  if (options.scissor) applyScissor(options, out);
+  return true;
+}
+
+void Rasterizer::addEdge(double x0, double y0, double x1, double y1) {
+  if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
+  if (y0 == y1) return;
+  if (!antialias_) {
+    addSampledEdge(x0, y0, x1, y1);
+    return;
+  }
+  // Clip to the box's rows; parts above or below cover nothing inside it.
+  double h = height_;
+  if ((y0 <= 0 && y1 <= 0) || (y0 >= h && y1 >= h)) return;
+  auto xAt = [&](double y) { return x0 + (x1 - x0) * ((y - y0) / (y1 - y0)); };
+  double ya = y0, yb = y1, xa = x0, xb = x1;
+  if (ya < 0) {
+    xa = xAt(0);
+    ya = 0;
+  } else if (ya > h) {
+    xa = xAt(h);
+    ya = h;
+  }
+  if (yb < 0) {
+    xb = xAt(0);
+    yb = 0;
+  } else if (yb > h) {
+    xb = xAt(h);
+    yb = h;
+  }
+  addEdgeClippedX(xa, ya, xb, yb);
+}
+
+// Splits the edge where it crosses the box's left and right sides. A part to
+// the left adds full coverage to every pixel of its rows, exactly as a
+// vertical edge on the left side would; a part to the right affects nothing
+// visible, so it is moved onto the right side's guard column.
+void Rasterizer::addEdgeClippedX(double x0, double y0, double x1, double y1) {
+  double w = width_;
+  double cuts[2];
+  int n = 0;
+  for (double side : {0.0, w}) {
+    if ((x0 < side && x1 > side) || (x0 > side && x1 < side)) {
+      cuts[n++] = (side - x0) / (x1 - x0);
+    }
+  }
+  if (n == 2 && cuts[0] > cuts[1]) std::swap(cuts[0], cuts[1]);
+  double px = x0, py = y0;
+  auto emit = [&](double qx, double qy) {
+    addEdgeInBox(std::clamp(px, 0.0, w), py, std::clamp(qx, 0.0, w), qy);
+    px = qx;
+    py = qy;
+  };
+  for (int i = 0; i < n; ++i) emit(x0 + (x1 - x0) * cuts[i], y0 + (y1 - y0) * cuts[i]);
+  emit(x1, y1);
+}
+
+void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1) {
+  if (y0 == y1) return;
+  float dir = 1.0f;
+  if (y0 > y1) {
+    std::swap(x0, x1);
+    std::swap(y0, y1);
+    dir = -1.0f;
+  }
+  double w = width_;
+  double dxdy = (x1 - x0) / (y1 - y0);
+  int rowBegin = std::max(0, int(std::floor(y0)));
+  int rowEnd = std::min(height_, int(std::ceil(y1)));
+  for (int row = rowBegin; row < rowEnd; ++row) {
+    double bottom = std::max<double>(row, y0);
+    double top = std::min<double>(row + 1, y1);
+    double dy = top - bottom;
+    if (dy <= 0) continue;
+    double xa = std::clamp(x0 + (bottom - y0) * dxdy, 0.0, w);
+    double xb = std::clamp(x0 + (top - y0) * dxdy, 0.0, w);
+    float d = float(dy) * dir;
+    double lo = std::min(xa, xb), hi = std::max(xa, xb);
+    float* cell = accum_.data() + size_t(row) * size_t(stride_);
+    double loFloor = std::floor(lo);
+    int i0 = int(loFloor);
+    double hiCeil = std::ceil(hi);
+    int i1 = int(hiCeil);
+    if (i1 <= i0 + 1) {
+      // Within one pixel column: the pixel gets the area right of the edge's
+      // mean position, the next pixel the rest.
+      float m = float(0.5 * (xa + xb) - loFloor);
+      cell[i0] += d * (1.0f - m);
+      cell[i0 + 1] += d * m;
+      continue;
+    }
+    // Across several columns: coverage grows linearly between the ends, with
+    // quadratic ramps in the first and last column.
+    double s = 1.0 / (hi - lo);
+    double f0 = lo - loFloor;
+    double a0 = 0.5 * s * (1.0 - f0) * (1.0 - f0);
+    double f1 = hi - hiCeil + 1.0;
+    double am = 0.5 * s * f1 * f1;
+    cell[i0] += float(d * a0);
+    if (i1 == i0 + 2) {
+      cell[i0 + 1] += float(d * (1.0 - a0 - am));
+    } else {
+      double a1 = s * (1.5 - f0);
+      cell[i0 + 1] += float(d * (a1 - a0));
+      float ds = float(d * s);
+      for (int i = i0 + 2; i < i1 - 1; ++i) cell[i] += ds;
+      double a2 = a1 + double(i1 - i0 - 3) * s;
+      cell[i1 - 1] += float(d * (1.0 - a2 - am));
+    }
+    cell[i1] += float(d * am);
+  }
+}
+
+// Without antialiasing a pixel is in when its centre is: each edge adds its
+// direction at the first pixel centre right of its crossing of each row's
+// centre line.
+void Rasterizer::addSampledEdge(double x0, double y0, double x1, double y1) {
+  float dir = 1.0f;
+  if (y0 > y1) {
+    std::swap(x0, x1);
+    std::swap(y0, y1);
+    dir = -1.0f;
+  }
+  // Rows whose centre row + 0.5 lies in [y0, y1).
+  int rowBegin = int(std::clamp(std::ceil(y0 - 0.5), 0.0, double(height_)));
+  int rowEnd = int(std::clamp(std::ceil(y1 - 0.5), 0.0, double(height_)));
+  for (int row = rowBegin; row < rowEnd; ++row) {
+    double yc = row + 0.5;
+    double x = x0 + (x1 - x0) * ((yc - y0) / (y1 - y0));
+    double first = std::clamp(std::ceil(x - 0.5), 0.0, double(width_));
+    accum_[size_t(row) * size_t(stride_) + size_t(first)] += dir;
+  }
+}
+
+void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
+  out.alpha.resize(size_t(width_) * size_t(height_));
+  bool evenOdd = options.fillRule == VG_EVEN_ODD;
+  for (int row = 0; row < height_; ++row) {
+    float* cell = accum_.data() + size_t(row) * size_t(stride_);
+    uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width_);
+    float acc = 0.0f;
+    for (int i = 0; i < width_; ++i) {
+      acc += cell[i];
+      cell[i] = 0.0f;
+      float v = std::fabs(acc);
+      if (evenOdd) {
+        v -= 2.0f * std::floor(v * 0.5f);
+        if (v > 1.0f) v = 2.0f - v;
+      } else if (v > 1.0f) {
+        v = 1.0f;
+      }
+      if (!antialias_) v = v > 0.5f ? 1.0f : 0.0f;
+      dst[i] = uint8_t(v * 255.0f + 0.5f);
+    }
+    cell[width_] = 0.0f;
+    cell[width_ + 1] = 0.0f;
+  }
+}
+
+void Rasterizer::applyScissor(const RasterOptions& options, CoverageMask& out) {
+  const IntRect& box = out.box;
+  scissorMask_.assign(out.alpha.size(), 0);
+  const std::vector<VGint>& rects = *options.scissorRects;
+  for (size_t i = 0; i + 3 < rects.size(); i += 4) {
+    IntRect r{rects[i], rects[i + 1], rects[i + 2], rects[i + 3]};
+    if (r.empty()) continue;
+    IntRect c = intersect(r, box);
+    for (int y = c.y; y < c.y + c.height; ++y) {
+      uint8_t* m = scissorMask_.data() + size_t(y - box.y) * size_t(box.width) + size_t(c.x - box.x);
+      std::fill(m, m + c.width, uint8_t(1));
+    }
+  }
+  for (size_t i = 0; i < out.alpha.size(); ++i) out.alpha[i] = scissorMask_[i] ? out.alpha[i] : 0;
+}
+
+}  // namespace tq

@@ -1,0 +1,71 @@
+// Exact-area coverage of filled polygons, on the CPU and without OpenGL.
+//
+// Each edge adds its signed area to a per-pixel accumulation buffer; a prefix
+// sum along each row then gives, for every pixel, the integral of the winding
+// number over the pixel's square, to which the fill rule is applied. This is
+// exact wherever at most one edge crosses a pixel, and close otherwise, which
+// beats any fixed number of samples per pixel at a cost proportional to the
+// outline's box.
+#pragma once
+
+#include <VG/openvg.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/polygon.hpp"
+
+namespace tq {
+
+struct IntRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// Coverage over a box of the surface: row 0 is the bottom row (y = box.y),
+// values 0..255, stride box.width.
+struct CoverageMask {
+  IntRect box;
+  std::vector<uint8_t> alpha;
+};
+
+struct RasterOptions {
+  VGFillRule fillRule = VG_EVEN_ODD;
+  bool antialias = true;
+  IntRect clip;  // the surface, or the scissor rectangles' bounding box
+  // Scissor rectangles (x, y, width, height quadruples) that further limit
+  // coverage; only read when scissor is true. No rectangles: nothing drawn.
+  bool scissor = false;
+  const std::vector<VGint>* scissorRects = nullptr;
+};
+
+// Reusable scratch; keeps its storage between calls so that steady-state
+// drawing allocates nothing.
+class Rasterizer {
+ public:
+  // Computes coverage of poly into out. Returns false (and an empty box) when
+  // nothing is covered. Non-finite points must not be passed.
+  bool rasterize(const Polygon& poly, const RasterOptions& options, CoverageMask& out);
+
+ private:
+  void addEdge(double x0, double y0, double x1, double y1);
+  void addEdgeClippedX(double x0, double y0, double x1, double y1);
+  void addEdgeInBox(double x0, double y0, double x1, double y1);
+  void addSampledEdge(double x0, double y0, double x1, double y1);
+  void resolve(const RasterOptions& options, CoverageMask& out);
+  void applyScissor(const RasterOptions& options, CoverageMask& out);
+
+  std::vector<float> accum_;  // (width + 2) cells a row, row-major
+  std::vector<uint8_t> scissorMask_;
+  int width_ = 0;
+  int height_ = 0;
+  int stride_ = 0;
+  double originX_ = 0;
+  double originY_ = 0;
+  bool antialias_ = true;
+};
+
+}  // namespace tq
