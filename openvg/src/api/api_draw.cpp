@@ -30,7 +30,9 @@ float toleranceFor(VGRenderingQuality quality) {
   }
 }
 
-IntRect surfaceRect(const Context& ctx) { return IntRect{0, 0, ctx.surfaceWidth, ctx.surfaceHeight}; }
+IntRect surfaceRect(const Context& ctx) {
+  return IntRect{0, 0, ctx.surfaceWidth, ctx.surfaceHeight};
+}
 
 }  // namespace
 

@@ -62,7 +62,13 @@ void main() {
 }
 )";
 
-enum ShaderMode { MODE_PLAIN = 0, MODE_DST_IN = 1, MODE_MULTIPLY = 2, MODE_DARKEN = 3, MODE_LIGHTEN = 4 };
+enum ShaderMode {
+  MODE_PLAIN = 0,
+  MODE_DST_IN = 1,
+  MODE_MULTIPLY = 2,
+  MODE_DARKEN = 3,
+  MODE_LIGHTEN = 4
+};
 
 struct BlendSetup {
   ShaderMode mode;

@@ -62,10 +62,10 @@ class DrawStateGuard {
     glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &unpackSkipPixels_);
     glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &unpackBuffer_);
     blendOn_ = glIsEnabled(GL_BLEND);
-    for (GLenum cap : {GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_DEPTH_TEST, GL_CULL_FACE,
-                       GL_COLOR_LOGIC_OP, GL_RASTERIZER_DISCARD, GL_FRAMEBUFFER_SRGB,
-                       GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_COVERAGE, GL_SAMPLE_MASK,
-                       GL_POLYGON_SMOOTH}) {
+    for (GLenum cap :
+         {GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_DEPTH_TEST, GL_CULL_FACE, GL_COLOR_LOGIC_OP,
+          GL_RASTERIZER_DISCARD, GL_FRAMEBUFFER_SRGB, GL_SAMPLE_ALPHA_TO_COVERAGE,
+          GL_SAMPLE_COVERAGE, GL_SAMPLE_MASK, GL_POLYGON_SMOOTH}) {
       tests_.save(cap);
     }
     if (compatibility_) {

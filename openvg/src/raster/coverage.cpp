@@ -266,7 +266,8 @@ void Rasterizer::applyScissor(const RasterOptions& options, CoverageMask& out) {
     if (r.empty()) continue;
     IntRect c = intersect(r, box);
     for (int y = c.y; y < c.y + c.height; ++y) {
-      uint8_t* m = scissorMask_.data() + size_t(y - box.y) * size_t(box.width) + size_t(c.x - box.x);
+      uint8_t* m =
+          scissorMask_.data() + size_t(y - box.y) * size_t(box.width) + size_t(c.x - box.x);
       std::fill(m, m + c.width, uint8_t(1));
     }
   }

@@ -1,0 +1,208 @@
+// Coverage rasteriser against exact per-pixel areas.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "raster/coverage.hpp"
+
+namespace tq {
+namespace {
+
+using Contour = std::vector<Point>;
+
+Polygon makePolygon(const std::vector<Contour>& contours) {
+  Polygon poly;
+  for (const Contour& c : contours) {
+    poly.points.insert(poly.points.end(), c.begin(), c.end());
+    poly.contourEnds.push_back(uint32_t(poly.points.size()));
+  }
+  return poly;
+}
+
+Contour rect(float x0, float y0, float x1, float y1, bool reversed = false) {
+  Contour c{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+  if (reversed) std::reverse(c.begin(), c.end());
+  return c;
+}
+
+// Area of a simple polygon inside the unit pixel square at (px, py), by
+// clipping against the square's four sides: an independent reference.
+double exactPixelArea(const Contour& poly, int px, int py) {
+  std::vector<std::pair<double, double>> pts;
+  for (const Point& p : poly) pts.emplace_back(p.x, p.y);
+  auto clip = [&](auto inside, auto intersect) {
+    std::vector<std::pair<double, double>> out;
+    for (size_t i = 0; i < pts.size(); ++i) {
+      auto a = pts[i], b = pts[(i + 1) % pts.size()];
+      bool ia = inside(a), ib = inside(b);
+      if (ia) out.push_back(a);
+      if (ia != ib) out.push_back(intersect(a, b));
+    }
+    pts = out;
+  };
+  auto atX = [](double x) {
+    return [x](auto a, auto b) {
+      double t = (x - a.first) / (b.first - a.first);
+      return std::make_pair(x, a.second + t * (b.second - a.second));
+    };
+  };
+  auto atY = [](double y) {
+    return [y](auto a, auto b) {
+      double t = (y - a.second) / (b.second - a.second);
+      return std::make_pair(a.first + t * (b.first - a.first), y);
+    };
+  };
+  clip([&](auto p) { return p.first >= px; }, atX(px));
+  clip([&](auto p) { return p.first <= px + 1; }, atX(px + 1));
+  clip([&](auto p) { return p.second >= py; }, atY(py));
+  clip([&](auto p) { return p.second <= py + 1; }, atY(py + 1));
+  double area = 0;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    auto a = pts[i], b = pts[(i + 1) % pts.size()];
+    area += a.first * b.second - b.first * a.second;
+  }
+  return std::fabs(area) * 0.5;
+}
+
+RasterOptions options(int w, int h, VGFillRule rule = VG_EVEN_ODD, bool aa = true) {
+  RasterOptions o;
+  o.fillRule = rule;
+  o.antialias = aa;
+  o.clip = IntRect{0, 0, w, h};
+  return o;
+}
+
+// Coverage at surface pixel (x, y) as a fraction, 0 outside the mask's box.
+double at(const CoverageMask& m, int x, int y) {
+  if (x < m.box.x || y < m.box.y || x >= m.box.x + m.box.width || y >= m.box.y + m.box.height)
+    return 0.0;
+  return m.alpha[size_t(y - m.box.y) * size_t(m.box.width) + size_t(x - m.box.x)] / 255.0;
+}
+
+TEST(Raster, FractionalRectangleHasExactEdgeCoverage) {
+  Rasterizer r;
+  CoverageMask m;
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(1.25f, 2.5f, 4.5f, 5.75f)}), options(10, 10), m));
+  EXPECT_EQ(m.box.x, 1);
+  EXPECT_EQ(m.box.y, 2);
+  EXPECT_EQ(m.box.width, 4);
+  EXPECT_EQ(m.box.height, 4);
+  const double q = 1.0 / 255.0;
+  EXPECT_NEAR(at(m, 1, 2), 0.75 * 0.5, q);
+  EXPECT_NEAR(at(m, 2, 3), 1.0, q);
+  EXPECT_NEAR(at(m, 4, 3), 0.5, q);
+  EXPECT_NEAR(at(m, 2, 5), 0.75, q);
+  EXPECT_NEAR(at(m, 4, 5), 0.5 * 0.75, q);
+  EXPECT_EQ(at(m, 0, 3), 0.0);
+}
+
+TEST(Raster, RandomTrianglesMatchExactAreaInBothDirections) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> coord(-3.0f, 35.0f);
+  Rasterizer r;
+  CoverageMask m;
+  for (int trial = 0; trial < 200; ++trial) {
+    Contour tri{{coord(rng), coord(rng)}, {coord(rng), coord(rng)}, {coord(rng), coord(rng)}};
+    // A degenerate triangle may cover nothing; at() then reads 0 everywhere.
+    r.rasterize(makePolygon({tri}), options(32, 32, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD), m);
+    double worst = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x)
+        worst = std::max(worst, std::fabs(at(m, x, y) - exactPixelArea(tri, x, y)));
+    EXPECT_LE(worst, 1.0 / 255.0 + 1e-4) << "trial " << trial;
+  }
+}
+
+TEST(Raster, FillRulesOnOverlapsAndHoles) {
+  Rasterizer r;
+  CoverageMask m;
+  // Two squares wound the same way overlap in [4, 6] x [4, 6].
+  Polygon overlap = makePolygon({rect(0, 0, 6, 6), rect(4, 4, 10, 10)});
+  ASSERT_TRUE(r.rasterize(overlap, options(12, 12, VG_NON_ZERO), m));
+  EXPECT_EQ(at(m, 5, 5), 1.0);
+  EXPECT_EQ(at(m, 1, 1), 1.0);
+  ASSERT_TRUE(r.rasterize(overlap, options(12, 12, VG_EVEN_ODD), m));
+  EXPECT_EQ(at(m, 5, 5), 0.0);
+  EXPECT_EQ(at(m, 8, 8), 1.0);
+  // A ring: the inner square wound the other way is a hole under both rules.
+  Polygon ring = makePolygon({rect(0, 0, 10, 10), rect(3, 3, 7, 7, true)});
+  for (VGFillRule rule : {VG_NON_ZERO, VG_EVEN_ODD}) {
+    ASSERT_TRUE(r.rasterize(ring, options(12, 12, rule), m));
+    EXPECT_EQ(at(m, 5, 5), 0.0);
+    EXPECT_EQ(at(m, 1, 5), 1.0);
+  }
+  // The same hole wound the same way fills under non-zero only.
+  Polygon sameWay = makePolygon({rect(0, 0, 10, 10), rect(3, 3, 7, 7)});
+  ASSERT_TRUE(r.rasterize(sameWay, options(12, 12, VG_NON_ZERO), m));
+  EXPECT_EQ(at(m, 5, 5), 1.0);
+  ASSERT_TRUE(r.rasterize(sameWay, options(12, 12, VG_EVEN_ODD), m));
+  EXPECT_EQ(at(m, 5, 5), 0.0);
+}
+
+TEST(Raster, NonAntialiasedSamplesPixelCentres) {
+  Rasterizer r;
+  CoverageMask m;
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(0.4f, 0.6f, 2.6f, 2.4f)}),
+                          options(8, 8, VG_EVEN_ODD, false), m));
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      bool inside = x <= 2 && y == 1;  // centres 0.5..2.5 in x, only 1.5 in y
+      EXPECT_EQ(at(m, x, y), inside ? 1.0 : 0.0) << x << "," << y;
+    }
+  }
+  for (uint8_t a : m.alpha) EXPECT_TRUE(a == 0 || a == 255);
+}
+
+TEST(Raster, ClipsToTheSurfaceAndSurvivesHugeCoordinates) {
+  Rasterizer r;
+  CoverageMask m;
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(-1e9f, -1e9f, 1e9f, 5.5f)}), options(16, 16), m));
+  EXPECT_EQ(m.box.x, 0);
+  EXPECT_EQ(m.box.width, 16);
+  EXPECT_EQ(m.box.height, 6);
+  EXPECT_EQ(at(m, 0, 0), 1.0);
+  EXPECT_EQ(at(m, 15, 4), 1.0);
+  EXPECT_NEAR(at(m, 7, 5), 0.5, 1.0 / 255.0);
+  // A slanted edge that starts far left of the surface still covers exactly.
+  Contour wedge{{-1000.0f, 0.0f}, {8.0f, 0.0f}, {8.0f, 8.0f}};
+  ASSERT_TRUE(r.rasterize(makePolygon({wedge}), options(16, 16), m));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      EXPECT_NEAR(at(m, x, y), exactPixelArea(wedge, x, y), 1.0 / 255.0 + 1e-4);
+  // Entirely outside: nothing.
+  EXPECT_FALSE(r.rasterize(makePolygon({rect(20, 20, 30, 30)}), options(16, 16), m));
+}
+
+TEST(Raster, ScissorRectanglesLimitCoverage) {
+  Rasterizer r;
+  CoverageMask m;
+  std::vector<VGint> rects{0, 0, 2, 2, 5, 5, 3, 3};
+  RasterOptions o = options(10, 10);
+  o.scissor = true;
+  o.scissorRects = &rects;
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(0, 0, 10, 10)}), o, m));
+  EXPECT_EQ(at(m, 1, 1), 1.0);
+  EXPECT_EQ(at(m, 6, 6), 1.0);
+  EXPECT_EQ(at(m, 3, 3), 0.0);
+  EXPECT_EQ(at(m, 9, 9), 0.0);
+  std::vector<VGint> none;
+  o.scissorRects = &none;
+  EXPECT_FALSE(r.rasterize(makePolygon({rect(0, 0, 10, 10)}), o, m));
+}
+
+TEST(Raster, ReuseLeavesNoTrace) {
+  Rasterizer reused, fresh;
+  CoverageMask a, b;
+  Contour tri{{1.3f, 2.2f}, {9.7f, 3.1f}, {4.4f, 8.9f}};
+  ASSERT_TRUE(reused.rasterize(makePolygon({rect(-5, -5, 50, 50)}), options(40, 40), a));
+  ASSERT_TRUE(reused.rasterize(makePolygon({tri}), options(40, 40), a));
+  ASSERT_TRUE(fresh.rasterize(makePolygon({tri}), options(40, 40), b));
+  EXPECT_EQ(a.box.x, b.box.x);
+  EXPECT_EQ(a.box.width, b.box.width);
+  EXPECT_EQ(a.alpha, b.alpha);
+}
+
+}  // namespace
+}  // namespace tq
