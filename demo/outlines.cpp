@@ -1,0 +1,48 @@
+#include "outlines.h"
+
+// Body: a move, ten cubics and a close; leaf: a move, two cubics and a close.
+// Sharing the list keeps the two outlines interpolable point by point.
+const VGubyte OUTLINE_SEGMENTS[OUTLINE_SEGMENT_COUNT] = {
+    VG_MOVE_TO_ABS,  VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS,
+    VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS,
+    VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS, VG_CLOSE_PATH,
+    VG_MOVE_TO_ABS,  VG_CUBIC_TO_ABS, VG_CUBIC_TO_ABS, VG_CLOSE_PATH,
+};
+
+// Each decimal names one 32-bit float exactly; values such as 40.999985f are
+// deliberately not their rounder neighbours.
+// clang-format off
+const VGfloat APPLE_COORDS[OUTLINE_COORD_COUNT] = {
+    1.53125f, -44.68198f,
+    -3.994719f, -44.68198f, -8.008518f, -50.5625f, -26.5625f, -50.5625f,
+    -42.918438f, -50.5625f, -56.46875f, -34.23939f, -56.46875f, -12.187501f,
+    -56.46875f, 26.520416f, -34.65822f, 61.7318f, -16.84375f, 61.8125f,
+    -7.1741233f, 61.8125f, -2.9337938f, 55.6562f, 4.15625f, 55.6562f,
+    11.746294f, 55.6562f, 17.981627f, 62.2812f, 25.4375f, 62.2812f,
+    33.88615f, 62.2812f, 50.53251f, 44.282997f, 58.75f, 15.718799f,
+    47.75131f, 9.086518f, 40.999985f, -0.228074f, 41.0f, -13.046574f,
+    41.0f, -27.849148f, 46.64686f, -34.763f, 52.4375f, -39.9375f,
+    46.111828f, -47.219093f, 39.0413f, -50.503784f, 29.09375f, -50.446384f,
+    11.146487f, -50.342823f, 8.6341915f, -44.68198f, 1.53125f, -44.68198f,
+    0.23972344f, -52.07517f,
+    -2.8344903f, -69.754135f, 5.9303784f, -81.91532f, 24.152706f, -86.88141f,
+    23.71828f, -70.367256f, 15.114064f, -58.365864f, 0.23972344f, -52.07517f,
+};
+
+const VGfloat PEAR_COORDS[OUTLINE_COORD_COUNT] = {
+    0.0625f, -90.625f,
+    -29.44062f, -89.19116f, -23.07159f, -32.3093f, -30.5625f, -14.062501f,
+    -38.29681f, 4.7771993f, -56.8077f, 20.767199f, -56.46875f, 42.8125f,
+    -56.1298f, 64.503f, -40.15822f, 79.7318f, -22.34375f, 79.8125f,
+    -4.17446f, 79.893196f, -1.93369f, 71.114f, 4.15625f, 71.1562f,
+    10.49619f, 71.1985f, 13.70293f, 80.3368f, 30.4375f, 80.2812f,
+    42.49257f, 80.241196f, 53.53251f, 70.783f, 58.75f, 58.2188f,
+    47.0442f, 54.768497f, 38.5f, 43.9435f, 38.5f, 31.124998f,
+    38.50001f, 22.754099f, 42.14686f, 15.236999f, 47.9375f, 10.062499f,
+    42.2834f, 1.5737994f, 36.5413f, -6.6199007f, 34.09375f, -14.062501f,
+    28.48694f, -31.111801f, 32.99356f, -90.26551f, 1.5f, -90.625f,
+    5.1056437f, -97.8762f,
+    -12.766585f, -99.48239f, -22.244879f, -111.09615f, -22.325466f, -129.98288f,
+    -6.486451f, -125.28908f, 2.8790667f, -113.87186f, 5.1056437f, -97.8762f,
+};
+// clang-format on
