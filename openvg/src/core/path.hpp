@@ -127,4 +127,16 @@ struct Path {
   }
 };
 
+// Storage operations behind the vg path calls, after handles and capabilities
+// are checked. Each validates everything before storing anything: on an error
+// the path is left exactly as it was.
+VGErrorCode appendPathData(Path& dst, VGint numSegments, const VGubyte* segments, const void* data);
+// Converts to dst's datatype, scale and bias; dst may be src.
+VGErrorCode appendPath(Path& dst, const Path& src);
+VGErrorCode modifyPathCoords(Path& dst, VGint startIndex, VGint numSegments, const void* data);
+
+// Makes room for more segments and coordinates at once, so that appending
+// them cannot fail half-way. False when the sizes overflow or memory runs out.
+bool reservePath(Path& path, size_t moreSegments, size_t moreCoords);
+
 }  // namespace tq
