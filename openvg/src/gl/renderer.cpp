@@ -299,9 +299,9 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
 
   if (!setup.blend) {
     // Copy (and resolve, on a multisampled window) the destination under the box.
-    if (!ensureDestinationCopy(box.width, box.height)) return;
     GLint drawBuffer = GL_BACK, readBuffer = GL_BACK;
-    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+    glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);  // of the window's framebuffer, bound above
+    if (!ensureDestinationCopy(box.width, box.height)) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glGetIntegerv(GL_READ_BUFFER, &readBuffer);
     glReadBuffer(GLenum(drawBuffer));

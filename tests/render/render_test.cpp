@@ -1,0 +1,383 @@
+// The library's fills in a real window, held against exact coverage.
+#include <VG/openvg.h>
+#include <VG/vgext.h>
+#include <epoxy/gl.h>
+// freeglut after epoxy, which must come before any GL header.
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "coverage_reference.hpp"
+#include "gl_window.hpp"
+#include "outlines.h"
+
+using namespace tqtest;
+
+namespace {
+
+constexpr int W = 400;
+constexpr int H = 400;
+int window = 0;
+VGPaint white = VG_INVALID_HANDLE;
+
+void makeWhitePaint() {
+  white = vgCreatePaint();
+  const VGfloat color[4] = {1, 1, 1, 1};
+  vgSetParameterfv(white, VG_PAINT_COLOR, 4, color);
+  vgSetPaint(white, VG_FILL_PATH);
+}
+
+// Clears to opaque black, fills path with the current paint under matrix m,
+// returns the red channel, then swaps.
+std::vector<float> drawAndRead(VGPath path, const Affine& m) {
+  const VGfloat black[4] = {0, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, W, H);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+  const VGfloat matrix[9] = {float(m.a), float(m.b), 0,          float(m.c), float(m.d),
+                             0,          float(m.e), float(m.f), 1};
+  vgLoadMatrix(matrix);
+  vgDrawPath(path, VG_FILL_PATH);
+  std::vector<float> pixels = readBackBuffer(W, H);
+  glutSwapBuffers();
+  return pixels;
+}
+
+// Draws shape and holds it against its exact coverage with the quality goals
+// of the library: mask IoU 0.99, no pixel off by half, mean error 0.001.
+// Where edges cross inside one pixel (a self-intersection), coverage is exact
+// only up to how the crossing edges share the pixel; maxError allows for that.
+Comparison expectMatches(const Shape& shape, const Affine& m, VGFillRule rule, const char* what,
+                         double maxError = 0.5) {
+  vgSeti(VG_FILL_RULE, rule);
+  VGPath path = shape.makePath();
+  std::vector<float> pixels = drawAndRead(path, m);
+  vgDestroyPath(path);
+  std::vector<float> exact = exactCoverage(shape.contours, m, rule, W, H);
+  Comparison c = compareCoverage(pixels, exact, W, H);
+  std::printf("%-28s mean error %.5f  max %.3f  IoU %.4f  partial pixels %d\n", what, c.meanError,
+              c.maxError, c.iou, c.partialPixels);
+  EXPECT_GE(c.iou, 0.99) << what;
+  EXPECT_LE(c.maxError, maxError) << what;
+  EXPECT_LE(c.meanError, 0.001) << what;
+  EXPECT_GT(c.partialPixels, 20) << what << ": edges are not antialiased";
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  vgSeti(VG_FILL_RULE, VG_EVEN_ODD);
+  return c;
+}
+
+// The demo's outline at an amount, with y flipped, as the reference sees it.
+Shape morphShape(float amount) {
+  std::vector<VGfloat> coords(OUTLINE_COORD_COUNT);
+  for (int i = 0; i < OUTLINE_COORD_COUNT; ++i) {
+    float a = APPLE_COORDS[i], p = PEAR_COORDS[i];
+    coords[size_t(i)] = (i % 2 ? -1.0f : 1.0f) * (a + (p - a) * amount);
+  }
+  return shapeFromCommands(OUTLINE_SEGMENTS, OUTLINE_SEGMENT_COUNT, coords.data());
+}
+
+// The demo's way: flipped copies of the tables, interpolated by the library.
+VGPath morphPath(float amount) {
+  auto flipped = [](const VGfloat* table) {
+    VGPath temp = vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0,
+                               VG_PATH_CAPABILITY_ALL);
+    vgAppendPathData(temp, OUTLINE_SEGMENT_COUNT, OUTLINE_SEGMENTS, table);
+    VGPath path = vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0,
+                               VG_PATH_CAPABILITY_ALL);
+    vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+    vgLoadIdentity();
+    vgScale(1.0f, -1.0f);
+    vgTransformPath(path, temp);
+    vgDestroyPath(temp);
+    return path;
+  };
+  VGPath apple = flipped(APPLE_COORDS), pear = flipped(PEAR_COORDS);
+  VGPath morph =
+      vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, VG_PATH_CAPABILITY_ALL);
+  EXPECT_EQ(vgInterpolatePath(morph, apple, pear, amount), VG_TRUE);
+  vgDestroyPath(apple);
+  vgDestroyPath(pear);
+  return morph;
+}
+
+Comparison expectMorphMatches(float amount, const char* what) {
+  VGPath path = morphPath(amount);
+  Affine centre = Affine::translate(200, 200);
+  std::vector<float> pixels = drawAndRead(path, centre);
+  vgDestroyPath(path);
+  Shape reference = morphShape(amount);
+  Comparison c =
+      compareCoverage(pixels, exactCoverage(reference.contours, centre, VG_EVEN_ODD, W, H), W, H);
+  std::printf("%-28s mean error %.5f  max %.3f  IoU %.4f  partial pixels %d\n", what, c.meanError,
+              c.maxError, c.iou, c.partialPixels);
+  EXPECT_GE(c.iou, 0.99) << what;
+  EXPECT_LE(c.maxError, 0.5) << what;
+  EXPECT_LE(c.meanError, 0.001) << what;
+  EXPECT_GT(c.partialPixels, 100) << what;
+  return c;
+}
+
+Shape star() {
+  Shape s;
+  for (int i = 0; i < 5; ++i) {
+    double a = M_PI / 2 + i * 4 * M_PI / 5;
+    double x = 200 + 150 * std::cos(a), y = 200 + 150 * std::sin(a);
+    if (i == 0)
+      s.moveTo(x, y);
+    else
+      s.lineTo(x, y);
+  }
+  s.close();
+  return s;
+}
+
+// Two concentric circles from arcs; the inner one runs the other way.
+Shape ring() {
+  Shape s;
+  s.moveTo(320, 200);
+  s.arcTo(VG_SCCWARC_TO_ABS, 120, 120, 80, 200);
+  s.arcTo(VG_SCCWARC_TO_ABS, 120, 120, 320, 200);
+  s.close();
+  s.moveTo(260, 200);
+  s.arcTo(VG_SCWARC_TO_ABS, 60, 60, 140, 200);
+  s.arcTo(VG_SCWARC_TO_ABS, 60, 60, 260, 200);
+  s.close();
+  return s;
+}
+
+}  // namespace
+
+TEST(Fill, MorphOutlinesMatchExactCoverage) {
+  expectMorphMatches(0.0f, "apple");
+  expectMorphMatches(0.5f, "mid-morph");
+  expectMorphMatches(1.0f, "pear");
+}
+
+TEST(Fill, SelfIntersectingStarUnderBothRules) {
+  Shape s = star();
+  expectMatches(s, Affine{}, VG_EVEN_ODD, "star, even-odd", 0.6);
+  expectMatches(s, Affine{}, VG_NON_ZERO, "star, non-zero", 0.6);
+  // The centre is a hole only under even-odd.
+  vgSeti(VG_FILL_RULE, VG_EVEN_ODD);
+  VGPath path = s.makePath();
+  EXPECT_LT(drawAndRead(path, Affine{})[200 * W + 200], 0.01f);
+  vgSeti(VG_FILL_RULE, VG_NON_ZERO);
+  EXPECT_GT(drawAndRead(path, Affine{})[200 * W + 200], 0.99f);
+  vgSeti(VG_FILL_RULE, VG_EVEN_ODD);
+  vgDestroyPath(path);
+}
+
+TEST(Fill, RingWithHole) {
+  Shape s = ring();
+  expectMatches(s, Affine{}, VG_NON_ZERO, "ring, non-zero");
+  expectMatches(s, Affine{}, VG_EVEN_ODD, "ring, even-odd");
+}
+
+TEST(Fill, ArcsOfTheFourKinds) {
+  const VGubyte kinds[4] = {VG_SCCWARC_TO_ABS, VG_SCWARC_TO_ABS, VG_LCCWARC_TO_ABS,
+                            VG_LCWARC_TO_ABS};
+  const char* names[4] = {"small ccw arc", "small cw arc", "large ccw arc", "large cw arc"};
+  for (int k = 0; k < 4; ++k) {
+    Shape s;
+    s.moveTo(150, 180);
+    s.arcTo(kinds[k], 70, 50, 250, 220);
+    s.close();
+    expectMatches(s, Affine{}, VG_NON_ZERO, names[k]);
+  }
+  // Radii too small to reach the end point are scaled up: a half ellipse.
+  Shape s;
+  s.moveTo(100, 200);
+  s.arcTo(VG_SCCWARC_TO_ABS, 20, 30, 300, 200);
+  s.close();
+  expectMatches(s, Affine{}, VG_NON_ZERO, "arc, radii scaled up");
+}
+
+TEST(Fill, RotatedAndScaledMatrix) {
+  Shape s = morphShape(0.3f);
+  Affine m =
+      Affine::scale(1.5, 0.8).then(Affine::rotateDegrees(30)).then(Affine::translate(210, 190));
+  expectMatches(s, m, VG_EVEN_ODD, "outline, rotated and scaled");
+}
+
+TEST(Fill, AntialiasedAfterMultisamplingWasSwitchedOff) {
+  glEnable(GL_MULTISAMPLE);
+  expectMorphMatches(0.0f, "apple, multisample on");
+  glDisable(GL_MULTISAMPLE);  // as the text overlay does
+  Comparison c = expectMorphMatches(0.0f, "apple, multisample off");
+  EXPECT_GT(c.partialPixels, 100);
+  glEnable(GL_MULTISAMPLE);
+}
+
+TEST(Fill, NonAntialiasedQualityDrawsHardEdges) {
+  vgSeti(VG_RENDERING_QUALITY, VG_RENDERING_QUALITY_NONANTIALIASED);
+  VGPath path = morphPath(0.0f);
+  std::vector<float> pixels = drawAndRead(path, Affine::translate(200, 200));
+  vgDestroyPath(path);
+  vgSeti(VG_RENDERING_QUALITY, VG_RENDERING_QUALITY_BETTER);
+  // The window's own multisampling must not soften edges either.
+  Comparison c = compareCoverage(
+      pixels, exactCoverage(morphShape(0).contours, Affine::translate(200, 200), VG_EVEN_ODD, W, H),
+      W, H);
+  EXPECT_EQ(c.partialPixels, 0);
+  EXPECT_GE(c.iou, 0.98);
+}
+
+TEST(Fill, BlendModesMatchTheirEquations) {
+  // Destination: opaque (0.2, 0.4, 0.6); source: (0.8, 0.5, 0.1) at alpha 0.5.
+  const float d[3] = {0.2f, 0.4f, 0.6f}, s[3] = {0.8f, 0.5f, 0.1f}, as = 0.5f;
+  struct Case {
+    VGBlendMode mode;
+    float (*f)(float s, float d, float as);  // premultiplied source colour s
+  };
+  const Case cases[] = {
+      {VG_BLEND_SRC, [](float s, float, float) { return s; }},
+      {VG_BLEND_SRC_OVER, [](float s, float d, float as) { return s + d * (1 - as); }},
+      {VG_BLEND_DST_OVER, [](float, float d, float) { return d; }},
+      {VG_BLEND_SRC_IN, [](float s, float, float) { return s; }},
+      {VG_BLEND_DST_IN, [](float, float d, float as) { return d * as; }},
+      {VG_BLEND_MULTIPLY, [](float s, float d, float as) { return s * d + d * (1 - as); }},
+      {VG_BLEND_SCREEN, [](float s, float d, float) { return s + d - s * d; }},
+      {VG_BLEND_DARKEN, [](float s, float d, float as) { return std::min(s + d * (1 - as), d); }},
+      {VG_BLEND_LIGHTEN, [](float s, float d, float as) { return std::max(s + d * (1 - as), d); }},
+      {VG_BLEND_ADDITIVE, [](float s, float d, float) { return std::min(1.0f, s + d); }},
+  };
+  VGPaint paint = vgCreatePaint();
+  const VGfloat color[4] = {s[0], s[1], s[2], as};
+  vgSetParameterfv(paint, VG_PAINT_COLOR, 4, color);
+  vgSetPaint(paint, VG_FILL_PATH);
+  Shape square;
+  square.moveTo(100.5, 100);
+  square.lineTo(300.5, 100);
+  square.lineTo(300.5, 300);
+  square.lineTo(100.5, 300);
+  square.close();
+  VGPath path = square.makePath();
+  for (const Case& c : cases) {
+    const VGfloat bg[4] = {d[0], d[1], d[2], 1};
+    vgSetfv(VG_CLEAR_COLOR, 4, bg);
+    vgClear(0, 0, W, H);
+    vgLoadIdentity();
+    vgSeti(VG_BLEND_MODE, c.mode);
+    vgDrawPath(path, VG_FILL_PATH);
+    for (int ch = 0; ch < 3; ++ch) {
+      std::vector<float> px = readBackBuffer(W, H, ch);
+      float inside = c.f(s[ch] * as, d[ch], as);
+      // Half-covered pixels on the left edge: coverage mixes with the background.
+      float edge = 0.5f * inside + 0.5f * d[ch];
+      EXPECT_NEAR(px[200 * W + 200], inside, 2.5 / 255)
+          << "mode " << std::hex << c.mode << " ch " << ch;
+      EXPECT_NEAR(px[200 * W + 100], edge, 2.5 / 255)
+          << "mode " << std::hex << c.mode << " edge ch " << ch;
+      EXPECT_NEAR(px[50 * W + 50], d[ch], 1.5 / 255) << "mode " << std::hex << c.mode;
+    }
+    glutSwapBuffers();
+  }
+  vgSeti(VG_BLEND_MODE, VG_BLEND_SRC_OVER);
+  vgDestroyPath(path);
+  vgSetPaint(white, VG_FILL_PATH);
+  vgDestroyPaint(paint);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(Clear, ClipsToSurfaceAndScissorRectangles) {
+  const VGfloat black[4] = {0, 0, 0, 1}, red[4] = {1, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, W, H);
+  const VGint rects[8] = {10, 10, 20, 20, 350, 350, 100, 100};
+  vgSetiv(VG_SCISSOR_RECTS, 8, rects);
+  vgSeti(VG_SCISSORING, VG_TRUE);
+  vgSetfv(VG_CLEAR_COLOR, 4, red);
+  vgClear(-50, -50, 1000, 1000);
+  vgSeti(VG_SCISSORING, VG_FALSE);
+  std::vector<float> px = readBackBuffer(W, H);
+  EXPECT_EQ(px[15 * W + 15], 1.0f);
+  EXPECT_EQ(px[399 * W + 399], 1.0f);
+  EXPECT_EQ(px[35 * W + 35], 0.0f);
+  EXPECT_EQ(px[200 * W + 200], 0.0f);
+  // A fill is limited to the rectangles too.
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, W, H);
+  vgSeti(VG_SCISSORING, VG_TRUE);
+  Shape s = star();
+  VGPath path = s.makePath();
+  vgLoadIdentity();
+  const VGint middle[4] = {190, 190, 20, 20};
+  vgSetiv(VG_SCISSOR_RECTS, 4, middle);
+  vgSeti(VG_FILL_RULE, VG_NON_ZERO);
+  vgDrawPath(path, VG_FILL_PATH);
+  vgSeti(VG_FILL_RULE, VG_EVEN_ODD);
+  vgSeti(VG_SCISSORING, VG_FALSE);
+  px = readBackBuffer(W, H);
+  EXPECT_EQ(px[200 * W + 200], 1.0f);
+  EXPECT_EQ(px[250 * W + 200], 0.0f);
+  vgDestroyPath(path);
+  glutSwapBuffers();
+  // An empty rectangle is an error and draws nothing.
+  vgClear(0, 0, 0, 10);
+  EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+}
+
+TEST(Surface, ResizeToZeroAndBack) {
+  vgResizeSurfaceTQ(0, 0);
+  vgClear(0, 0, W, H);
+  VGPath path = star().makePath();
+  vgDrawPath(path, VG_FILL_PATH);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  vgResizeSurfaceTQ(W, H);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], W);
+  EXPECT_EQ(viewport[3], H);
+  vgDestroyPath(path);
+  expectMatches(star(), Affine{}, VG_EVEN_ODD, "star after resize to 0", 0.6);
+}
+
+TEST(Context, CreateTwiceAndBadSizesFail) {
+  EXPECT_EQ(vgCreateContextTQ(W, H), VG_FALSE);  // one exists
+}
+
+// Runs last: replaces the window by one without multisample buffers.
+TEST(ZLast, WindowWithoutMultisampleBuffersIsAntialiased) {
+  vgDestroyContextTQ();
+  closeWindow(window);
+  window = openWindow(W, H, false);
+  GLint samples = -1;
+  glGetIntegerv(GL_SAMPLES, &samples);
+  EXPECT_EQ(samples, 0);
+  ASSERT_EQ(vgCreateContextTQ(W, H), VG_TRUE);
+  makeWhitePaint();
+  expectMorphMatches(0.0f, "apple, no multisample window");
+}
+
+TEST(ZLast, DestroyAfterTheOpenGLContextIsGone) {
+  closeWindow(window);
+  window = 0;
+  vgDestroyContextTQ();  // must make no OpenGL call
+  EXPECT_EQ(vgGetError(), VG_NO_CONTEXT_ERROR);
+  window = openWindow(W, H);
+  EXPECT_EQ(vgCreateContextTQ(0, H), VG_FALSE);
+  EXPECT_EQ(vgCreateContextTQ(W, -1), VG_FALSE);
+  ASSERT_EQ(vgCreateContextTQ(W, H), VG_TRUE);
+  makeWhitePaint();
+  expectMorphMatches(1.0f, "pear, new context");
+  vgDestroyContextTQ();
+}
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (!initWindowSystem()) {
+    std::fprintf(stderr, "could not start a private X server\n");
+    return 1;
+  }
+  window = openWindow(W, H);
+  if (vgCreateContextTQ(W, H) != VG_TRUE) {
+    std::fprintf(stderr, "vgCreateContextTQ failed\n");
+    return 1;
+  }
+  makeWhitePaint();
+  return RUN_ALL_TESTS();
+}
