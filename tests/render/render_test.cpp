@@ -340,7 +340,8 @@ TEST(Context, CreateTwiceAndBadSizesFail) {
   EXPECT_EQ(vgCreateContextTQ(W, H), VG_FALSE);  // one exists
 }
 
-// Runs last: replaces the window by one without multisample buffers.
+// These replace the window, so they run after the others of this file; the
+// tests that follow get a fresh multisampled window and context.
 TEST(ZLast, WindowWithoutMultisampleBuffersIsAntialiased) {
   vgDestroyContextTQ();
   closeWindow(window);
@@ -364,7 +365,6 @@ TEST(ZLast, DestroyAfterTheOpenGLContextIsGone) {
   ASSERT_EQ(vgCreateContextTQ(W, H), VG_TRUE);
   makeWhitePaint();
   expectMorphMatches(1.0f, "pear, new context");
-  vgDestroyContextTQ();
 }
 
 int main(int argc, char** argv) {
@@ -379,5 +379,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   makeWhitePaint();
-  return RUN_ALL_TESTS();
+  int status = RUN_ALL_TESTS();
+  vgDestroyContextTQ();
+  return status;
 }
