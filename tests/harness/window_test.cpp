@@ -1,0 +1,292 @@
+// End-to-end checks of the real program under a private X server: its window,
+// the picture it draws, resizing and Escape.
+#include <gtest/gtest.h>
+
+// After gtest: Xlib's macros (None, True, Bool) clash with its names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "outlines.h"
+#include "xvfb.hpp"
+
+namespace {
+
+constexpr const char* TITLE = "Tarquel: Path Interpolation Test";
+
+struct Box {
+  double left, top, right, bottom;  // X image coordinates, rows downwards
+  bool empty;
+};
+
+std::string describe(const Box& b) {
+  if (b.empty) return "(nothing lit)";
+  char text[128];
+  std::snprintf(text, sizeof text, "cols %.1f..%.1f rows %.1f..%.1f", b.left, b.right, b.top,
+                b.bottom);
+  return text;
+}
+
+// Where the outline at the given amount must appear in a window of width x
+// height: the curves are sampled, flipped upright and centred on the integer
+// half of the size, as the scene places them.
+Box expectedOutline(double amount, int width, int height) {
+  double cx = width / 2, cy = height / 2;
+  Box box = {1e9, 1e9, -1e9, -1e9, false};
+  auto coord = [&](int i) { return APPLE_COORDS[i] + (PEAR_COORDS[i] - APPLE_COORDS[i]) * amount; };
+  auto include = [&](double x, double y) {
+    double col = cx + x, row = height - cy + y;  // flip, then X rows run downwards
+    box.left = std::min(box.left, col);
+    box.right = std::max(box.right, col);
+    box.top = std::min(box.top, row);
+    box.bottom = std::max(box.bottom, row);
+  };
+  int i = 0;
+  double px = 0, py = 0;
+  for (VGubyte segment : OUTLINE_SEGMENTS) {
+    if (segment == VG_MOVE_TO_ABS) {
+      px = coord(i), py = coord(i + 1);
+      include(px, py);
+      i += 2;
+    } else if (segment == VG_CUBIC_TO_ABS) {
+      for (int step = 1; step <= 400; ++step) {
+        double t = step / 400.0, u = 1 - t;
+        double x = u * u * u * px + 3 * u * u * t * coord(i) + 3 * u * t * t * coord(i + 2) +
+                   t * t * t * coord(i + 4);
+        double y = u * u * u * py + 3 * u * u * t * coord(i + 1) + 3 * u * t * t * coord(i + 3) +
+                   t * t * t * coord(i + 5);
+        include(x, y);
+      }
+      px = coord(i + 4), py = coord(i + 5);
+      i += 6;
+    }
+  }
+  return box;
+}
+
+double morphAmountAt(double seconds) {
+  return (std::sin(1.5 * M_PI + 0.4 * M_PI * seconds) + 1) / 2;
+}
+
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+class WindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(tqtest::startXvfb()) << "Xvfb could not be started";
+    XSetErrorHandler(ignoreXErrors);
+  }
+
+  void SetUp() override {
+    display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    char pattern[] = "/tmp/tarquel-clock-XXXXXX";
+    int fd = mkstemp(pattern);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    clockPath = pattern;
+  }
+
+  void TearDown() override {
+    if (child > 0) {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+    }
+    if (display != nullptr) XCloseDisplay(display);
+    std::remove(clockPath.c_str());
+    std::remove((clockPath + ".new").c_str());
+  }
+
+  // Starts the program, on the test's clock when controlled is set.
+  void launch(bool controlled) {
+    if (controlled) setClock(0);
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (controlled) {
+        setenv("LD_PRELOAD", TEST_CLOCK_LIBRARY, 1);
+        setenv("TARQUEL_TEST_CLOCK", clockPath.c_str(), 1);
+      }
+      execl(TARQUEL_MORPH, TARQUEL_MORPH, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    window = findWindow();
+    ASSERT_NE(window, Window(0)) << "no window titled \"" << TITLE << "\" appeared";
+  }
+
+  // Replaced in one step so the program never reads a half-written value.
+  void setClock(int milliseconds) {
+    std::string fresh = clockPath + ".new";
+    FILE* file = std::fopen(fresh.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fprintf(file, "%d\n", milliseconds);
+    std::fclose(file);
+    ASSERT_EQ(std::rename(fresh.c_str(), clockPath.c_str()), 0);
+  }
+
+  Window findWindow() {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      Window root, parent, *children = nullptr;
+      unsigned count = 0;
+      Window found = 0;
+      if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+          char* name = nullptr;
+          XWindowAttributes attributes;
+          if (XFetchName(display, children[i], &name) && name != nullptr) {
+            if (std::string(name) == TITLE &&
+                XGetWindowAttributes(display, children[i], &attributes) &&
+                attributes.map_state == IsViewable)
+              found = children[i];
+            XFree(name);
+          }
+        }
+        if (children != nullptr) XFree(children);
+      }
+      if (found != 0) return found;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+  }
+
+  XWindowAttributes attributes() {
+    XWindowAttributes a = {};
+    XGetWindowAttributes(display, window, &a);
+    return a;
+  }
+
+  // Bounding box of the pixels at least half white, leaving out the readout
+  // corner (lowest 40 rows, leftmost 130 columns).
+  Box litBox(bool readoutOnly = false) {
+    XWindowAttributes a = attributes();
+    Box box = {1e9, 1e9, -1e9, -1e9, true};
+    XImage* image = XGetImage(display, window, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (image == nullptr) return box;
+    for (int row = 0; row < a.height; ++row) {
+      for (int col = 0; col < a.width; ++col) {
+        bool corner = row >= a.height - 40 && col < 130;
+        if (corner != readoutOnly) continue;
+        unsigned long pixel = XGetPixel(image, col, row);
+        if ((pixel & image->red_mask) < image->red_mask / 2) continue;
+        box.empty = false;
+        box.left = std::min(box.left, double(col));
+        box.right = std::max(box.right, double(col + 1));
+        box.top = std::min(box.top, double(row));
+        box.bottom = std::max(box.bottom, double(row + 1));
+      }
+    }
+    XDestroyImage(image);
+    return box;
+  }
+
+  static bool near(const Box& a, const Box& b, double tolerance) {
+    return !a.empty && !b.empty && std::fabs(a.left - b.left) <= tolerance &&
+           std::fabs(a.right - b.right) <= tolerance && std::fabs(a.top - b.top) <= tolerance &&
+           std::fabs(a.bottom - b.bottom) <= tolerance;
+  }
+
+  // Waits (frames keep coming) until the picture matches, then reports the last one.
+  void expectPicture(const Box& expected, const char* what) {
+    Box seen = {};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+      seen = litBox();
+      if (near(seen, expected, TOLERANCE)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    EXPECT_TRUE(near(seen, expected, TOLERANCE))
+        << what << ": expected " << describe(expected) << ", saw " << describe(seen);
+  }
+
+  void expectReadoutInTheLowerLeft() {
+    int height = attributes().height;
+    Box readout = litBox(true);
+    ASSERT_FALSE(readout.empty) << "no readout drawn";
+    // "F" begins a few pixels right of the 10.5 origin; its foot sits on the baseline.
+    EXPECT_GE(readout.left, 10.0);
+    EXPECT_LE(readout.left, 18.0);
+    EXPECT_NEAR(readout.bottom, height - 10.5, 2.0) << describe(readout);
+  }
+
+  void pressEscape() {
+    XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    KeyCode escape = XKeysymToKeycode(display, XK_Escape);
+    XTestFakeKeyEvent(display, escape, True, 0);
+    XTestFakeKeyEvent(display, escape, False, 0);
+    XFlush(display);
+  }
+
+  // The child's exit status, or -1 if it is still running after the timeout.
+  int waitForExit(int seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(child, &status, WNOHANG) == child) {
+        child = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+  static constexpr double TOLERANCE = 2.0;
+  Display* display = nullptr;
+  pid_t child = 0;
+  Window window = 0;
+  std::string clockPath;
+};
+
+TEST_F(WindowTest, OpensTheTitledWindowAndEndsOnEscape) {
+  launch(false);
+  XWindowAttributes a = attributes();
+  EXPECT_EQ(a.width, 400);
+  EXPECT_EQ(a.height, 400);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  pressEscape();
+  EXPECT_EQ(waitForExit(10), 0);
+}
+
+TEST_F(WindowTest, FirstFrameShowsTheAppleAtTheCentre) {
+  launch(true);
+  expectPicture(expectedOutline(0.0, 400, 400), "apple at frame 0");
+  expectReadoutInTheLowerLeft();
+}
+
+TEST_F(WindowTest, OutlineFollowsTheElapsedTime) {
+  launch(true);
+  expectPicture(expectedOutline(0.0, 400, 400), "apple at 0 s");
+  setClock(1240);
+  expectPicture(expectedOutline(morphAmountAt(1.24), 400, 400), "half-way at 1.24 s");
+  setClock(2500);
+  expectPicture(expectedOutline(1.0, 400, 400), "pear at 2.5 s");
+  pressEscape();
+  EXPECT_EQ(waitForExit(10), 0);
+}
+
+TEST_F(WindowTest, ResizeRecentresTheOutlineAndKeepsTheReadout) {
+  launch(true);
+  expectPicture(expectedOutline(0.0, 400, 400), "apple before the resize");
+  XResizeWindow(display, window, 401, 300);
+  XSync(display, False);
+  expectPicture(expectedOutline(0.0, 401, 300), "apple centred at (200, 150)");
+  XWindowAttributes a = attributes();
+  EXPECT_EQ(a.width, 401);
+  EXPECT_EQ(a.height, 300);
+  expectReadoutInTheLowerLeft();
+}
+
+}  // namespace
