@@ -69,71 +69,54 @@ TEST_F(PathData, AllCommandsReadBackAsAbsoluteSegments) {
   EXPECT_EQ(vgGetParameteri(p, VG_PATH_NUM_SEGMENTS), 26);
   EXPECT_EQ(vgGetParameteri(p, VG_PATH_NUM_COORDS), VGint(data.size()));
 
-  // Replays the reference-point rules by hand on the stored numbers.
+  // Replays the reference-point rules by hand on the stored numbers: each
+  // segment's points as (start, control 1, control 2, end), arcs' radii apart.
   const std::vector<Segment> segs = segments(p);
   ASSERT_EQ(segs.size(), 26u);
   Vec2 s, o, ctrl;
   for (int c = 0; c < 26; ++c) {
     const Segment& g = segs[size_t(c)];
-    const bool rel = c & 1;
-    const Vec2 off = rel ? o : Vec2{};
-    const double a = c, b = c + 1, e = c + 2, f = c + 3, h = c + 4;
-    Vec2 end, c0 = o, c1 = o;
+    const Vec2 off = (c & 1) ? o : Vec2{};
+    auto pt = [&](int i) { return off + Vec2{double(c + i), double(c + i + 1)}; };
+    Vec2 c0 = o, c1 = o, end = pt(0);
     switch (c & ~1) {
       case VG_CLOSE_PATH:
         end = s;
         break;
-      case VG_MOVE_TO:
-      case VG_LINE_TO:
-        end = off + Vec2{a, b};
-        break;
       case VG_HLINE_TO:
-        end = {off.x + a, o.y};
+        end = {off.x + c, o.y};
         break;
       case VG_VLINE_TO:
-        end = {o.x, off.y + a};
+        end = {o.x, off.y + c};
         break;
       case VG_QUAD_TO:
-        c0 = off + Vec2{a, b};
-        end = off + Vec2{e, f};
+        c0 = pt(0), end = pt(2);
         break;
       case VG_CUBIC_TO:
-        c0 = off + Vec2{a, b};
-        c1 = off + Vec2{e, f};
-        end = off + Vec2{h, h + 1};
+        c0 = pt(0), c1 = pt(2), end = pt(4);
         break;
       case VG_SQUAD_TO:
         c0 = 2.0 * o - ctrl;
-        end = off + Vec2{a, b};
         break;
       case VG_SCUBIC_TO:
-        c0 = 2.0 * o - ctrl;
-        c1 = off + Vec2{a, b};
-        end = off + Vec2{e, f};
+        c0 = 2.0 * o - ctrl, c1 = pt(0), end = pt(2);
         break;
-      default:
-        EXPECT_EQ(g.rh, a);
-        EXPECT_EQ(g.rv, b);
-        EXPECT_EQ(g.rotation, e);
-        end = off + Vec2{f, h};
+      case VG_SCCWARC_TO:
+      case VG_SCWARC_TO:
+      case VG_LCCWARC_TO:
+      case VG_LCWARC_TO:
+        expectNear({g.rh, g.rv, g.rotation}, {double(c), c + 1.0, c + 2.0}, 0);
+        end = pt(3);
     }
-    SCOPED_TRACE(c);
-    EXPECT_EQ(g.start.x, o.x);
-    EXPECT_EQ(g.start.y, o.y);
-    EXPECT_EQ(g.end.x, end.x);
-    EXPECT_EQ(g.end.y, end.y);
     const VGubyte kind = VGubyte(c & ~1);
-    if (kind == VG_QUAD_TO || kind == VG_SQUAD_TO || kind == VG_CUBIC_TO || kind == VG_SCUBIC_TO) {
-      EXPECT_EQ(g.ctrl[0].x, c0.x);
-      EXPECT_EQ(g.ctrl[0].y, c0.y);
-    }
-    if (kind == VG_CUBIC_TO || kind == VG_SCUBIC_TO) {
-      EXPECT_EQ(g.ctrl[1].x, c1.x);
-      EXPECT_EQ(g.ctrl[1].y, c1.y);
-    }
-    ctrl = (kind == VG_QUAD_TO || kind == VG_SQUAD_TO)     ? c0
-           : (kind == VG_CUBIC_TO || kind == VG_SCUBIC_TO) ? c1
-                                                           : end;
+    const bool quad = kind == VG_QUAD_TO || kind == VG_SQUAD_TO;
+    const bool cubic = kind == VG_CUBIC_TO || kind == VG_SCUBIC_TO;
+    // Lines and arcs have no control points: compare theirs as o.
+    const Vec2 g0 = quad || cubic ? g.ctrl[0] : o, g1 = cubic ? g.ctrl[1] : o;
+    SCOPED_TRACE(c);
+    expectNear({g.start.x, g.start.y, g0.x, g0.y, g1.x, g1.y, g.end.x, g.end.y},
+               {o.x, o.y, c0.x, c0.y, c1.x, c1.y, end.x, end.y}, 0);
+    ctrl = quad ? c0 : cubic ? c1 : end;
     if (kind == VG_MOVE_TO) s = end;
     o = end;
   }

@@ -46,6 +46,21 @@ class PathTest : public ::testing::Test {
     return out;
   }
 
+  void append(VGPath p, std::vector<VGubyte> cmds, std::vector<float> data) {
+    size_t needed = 0;
+    for (VGubyte c : cmds) needed += size_t(coordsPerCommand(c));
+    ASSERT_EQ(data.size(), needed);
+    vgAppendPathData(p, VGint(cmds.size()), cmds.data(), data.data());
+    ASSERT_EQ(vgGetError(), VG_NO_ERROR);
+  }
+
+  // minX, minY, width, height as vgPathBounds or vgPathTransformedBounds give them.
+  std::vector<double> bounds(VGPath p, bool transformed = false) {
+    VGfloat b[4] = {};
+    (transformed ? vgPathTransformedBounds : vgPathBounds)(p, &b[0], &b[1], &b[2], &b[3]);
+    return {b[0], b[1], b[2], b[3]};
+  }
+
   // The stored bytes, for checking that a failed call changed nothing.
   std::pair<std::vector<VGubyte>, std::vector<unsigned char>> snapshot(VGPath p) {
     return {internal(p).commands, internal(p).data};
@@ -53,5 +68,11 @@ class PathTest : public ::testing::Test {
 
   Context* ctx = nullptr;
 };
+
+inline void expectNear(const std::vector<double>& got, const std::vector<double>& want,
+                       double eps) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], eps) << "index " << i;
+}
 
 }  // namespace tq::test
