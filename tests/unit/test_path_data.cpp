@@ -11,6 +11,18 @@ namespace {
 
 using PathData = PathTest;
 
+TEST(PathNoContext, CallsDoNothingAndReturnZero) {
+  ASSERT_EQ(currentContext(), nullptr);
+  EXPECT_EQ(vgCreatePath(0, VG_PATH_DATATYPE_F, 1, 0, 0, 0, VG_PATH_CAPABILITY_ALL),
+            VG_INVALID_HANDLE);
+  EXPECT_EQ(vgPathLength(1, 0, 1), 0.0f);
+  EXPECT_EQ(vgInterpolatePath(1, 2, 3, 0.5f), VG_FALSE);
+  VGfloat b[4] = {7, 7, 7, 7};
+  vgPathBounds(1, &b[0], &b[1], &b[2], &b[3]);
+  EXPECT_EQ(b[0], 7.0f);
+  EXPECT_EQ(vgGetError(), VG_NO_CONTEXT_ERROR);
+}
+
 TEST_F(PathData, CreateValidatesFormatDatatypeAndScale) {
   EXPECT_EQ(vgCreatePath(1, VG_PATH_DATATYPE_F, 1, 0, 0, 0, 0), VG_INVALID_HANDLE);
   EXPECT_EQ(vgGetError(), VG_UNSUPPORTED_PATH_FORMAT_ERROR);

@@ -183,7 +183,7 @@ VG_API_CALL VGboolean VG_API_ENTRY vgInterpolatePath(VGPath dstPath, VGPath star
 
 VG_API_CALL VGfloat VG_API_ENTRY vgPathLength(VGPath path, VGint startSegment,
                                               VGint numSegments) VG_API_EXIT {
-  TQ_GET_CONTEXT(-1.0f);
+  TQ_GET_CONTEXT(0.0f);
   const Path* p = pathOrError(*ctx, path);
   if (!p || !hasCapabilities(*ctx, *p, VG_PATH_CAPABILITY_PATH_LENGTH)) return -1.0f;
   TQ_IF_ERROR(ctx, !validRange(*p, startSegment, numSegments), VG_ILLEGAL_ARGUMENT_ERROR, -1.0f);
