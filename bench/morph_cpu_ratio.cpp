@@ -1,0 +1,89 @@
+// Whole-process CPU time per frame of the morph loop against a loop that only
+// clears, draws the frame-rate readout and swaps, in alternating runs in the
+// same window. Prints both and their ratio. Needs a display (DISPLAY).
+#include <GL/freeglut.h>
+#include <VG/openvg.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "harness.h"
+#include "morph.h"
+
+namespace {
+
+double processSeconds() {
+  timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// What the frame cycle does after the application's handler.
+void readoutAndSwap(int fps) {
+  glColor4f(1, 1, 1, 1);
+  harnessDrawText(10.0f, 10.0f, "FPS: %d", fps);
+  glutSwapBuffers();
+}
+
+void baselineFrame(float) {
+  const VGfloat black[4] = {0, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, harnessWidth(), harnessHeight());
+}
+
+// The morph frame without its fill: what interpolation adds to the baseline.
+void interpolateOnlyFrame(float seconds) {
+  morphScene.phase = advancePhase(morphScene.phase, seconds);
+  morphScene.amount = morphAmount(morphScene.phase);
+  updateMorph();
+  baselineFrame(seconds);
+}
+
+// CPU seconds per frame over `frames` frames of `frame`.
+double run(void (*frame)(float), int frames) {
+  glFinish();
+  double start = processSeconds();
+  for (int i = 0; i < frames; ++i) {
+    frame(1.0f / 60.0f);
+    readoutAndSwap(600 + i % 100);
+  }
+  glFinish();
+  return (processSeconds() - start) / frames;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 400;
+  int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+  harnessInit(argc, argv, 400, 400, "Tarquel: Path Interpolation Test");
+  buildMorphScene();
+  for (int i = 0; i < 30; ++i) glutMainLoopEvent();  // map the window
+  run(drawMorphFrame, 50);  // warm up both paths
+  run(baselineFrame, 50);
+
+  std::vector<double> morph, base, interp, ratios;
+  for (int r = 0; r < rounds; ++r) {
+    double b = run(baselineFrame, frames);
+    double m = run(drawMorphFrame, frames);
+    double i = run(interpolateOnlyFrame, frames);
+    base.push_back(b);
+    morph.push_back(m);
+    interp.push_back(i);
+    ratios.push_back(m / b);
+    std::printf("round %d: baseline %.1f us/frame, morph %.1f us/frame, ratio %.3f"
+                " (without the fill %.1f us/frame)\n",
+                r + 1, b * 1e6, m * 1e6, m / b, i * 1e6);
+  }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  std::printf("median: baseline %.1f us/frame, morph %.1f us/frame (without the fill %.1f)\n",
+              median(base) * 1e6, median(morph) * 1e6, median(interp) * 1e6);
+  std::printf("CPU ratio morph / baseline: %.3f\n", median(ratios));
+  return 0;
+}
