@@ -73,10 +73,16 @@ void setParam(Context& ctx, Target&& target, VGint type, VGint count, const T* v
                                          : count > shape->maxSize || count % shape->multiple != 0;
   if (badCount) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
   if (shape->readOnly) return;
-  std::vector<double> v(values, values + count);
-  for (double d : v)
-    if (std::isnan(d)) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
-  const VGErrorCode err = target.set(type, v);
+  // On the stack: applications set colours every frame, and that must not
+  // allocate. Every parameter's largest count fits.
+  constexpr VGint kMaxValues = 256;
+  if (count > kMaxValues) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  double buffer[kMaxValues];
+  for (VGint i = 0; i < count; ++i) {
+    buffer[i] = double(values[i]);
+    if (std::isnan(buffer[i])) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  }
+  const VGErrorCode err = target.set(type, std::span<const double>(buffer, size_t(count)));
   if (err != VG_NO_ERROR) setError(ctx, err);
 }
 
