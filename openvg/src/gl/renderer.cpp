@@ -185,10 +185,13 @@ bool GlRenderer::init() {
 void GlRenderer::release() {
   if (program_) glDeleteProgram(program_);
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
-  if (coverageTexture_) glDeleteTextures(1, &coverageTexture_);
+  for (CoverageTexture& t : coverage_) {
+    if (t.name) glDeleteTextures(1, &t.name);
+    t = CoverageTexture{};
+  }
   if (destinationTexture_) glDeleteTextures(1, &destinationTexture_);
   if (destinationFramebuffer_) glDeleteFramebuffers(1, &destinationFramebuffer_);
-  program_ = vertexArray_ = coverageTexture_ = destinationTexture_ = destinationFramebuffer_ = 0;
+  program_ = vertexArray_ = destinationTexture_ = destinationFramebuffer_ = 0;
 }
 
 void GlRenderer::setSurface(int width, int height) {
@@ -287,9 +290,11 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, surfaceWidth_, surfaceHeight_);
   glActiveTexture(GL_TEXTURE0);
-  ensureTexture(coverageTexture_, coverageWidth_, coverageHeight_, box.width, box.height, GL_R8,
+  CoverageTexture& coverage = coverage_[nextCoverage_];
+  nextCoverage_ = (nextCoverage_ + 1) % kCoverageRing;
+  ensureTexture(coverage.name, coverage.width, coverage.height, box.width, box.height, GL_R8,
                 GL_RED);
-  glBindTexture(GL_TEXTURE_2D, coverageTexture_);
+  glBindTexture(GL_TEXTURE_2D, coverage.name);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);

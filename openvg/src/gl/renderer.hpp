@@ -56,9 +56,17 @@ class GlRenderer {
   int surfaceHeight_ = 0;
   unsigned program_ = 0;
   unsigned vertexArray_ = 0;
-  unsigned coverageTexture_ = 0;
-  int coverageWidth_ = 0;
-  int coverageHeight_ = 0;
+  // Coverage goes to the next texture of a small ring each draw: writing a
+  // texture that a draw not yet executed still reads makes the driver finish
+  // that work first, which would serialise every fill with the one before.
+  static constexpr int kCoverageRing = 4;
+  struct CoverageTexture {
+    unsigned name = 0;
+    int width = 0;
+    int height = 0;
+  };
+  CoverageTexture coverage_[kCoverageRing];
+  int nextCoverage_ = 0;
   unsigned destinationTexture_ = 0;
   int destinationWidth_ = 0;
   int destinationHeight_ = 0;

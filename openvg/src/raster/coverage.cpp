@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace tq {
@@ -83,6 +84,9 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   antialias_ = options.antialias;
   size_t cells = size_t(stride_) * size_t(height_);
   if (accum_.size() < cells) accum_.resize(cells, 0.0f);  // stays all zero between calls
+  chunksPerRow_ = (stride_ >> kChunkShift) + 1;
+  size_t chunks = size_t(chunksPerRow_) * size_t(height_);
+  if (touched_.size() < chunks) touched_.resize(chunks, 0);  // likewise
 
   uint32_t begin = 0;
   for (uint32_t end : poly.contourEnds) {
@@ -181,6 +185,7 @@ void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1) {
     int i0 = int(loFloor);
     double hiCeil = std::ceil(hi);
     int i1 = int(hiCeil);
+    markTouched(row, i0, std::max(i1, i0 + 1));
     if (i1 <= i0 + 1) {
       // Within one pixel column: the pixel gets the area right of the edge's
       // mean position, the next pixel the rest.
@@ -229,31 +234,63 @@ void Rasterizer::addSampledEdge(double x0, double y0, double x1, double y1) {
     double x = x0 + (x1 - x0) * ((yc - y0) / (y1 - y0));
     double first = std::clamp(std::ceil(x - 0.5), 0.0, double(width_));
     accum_[size_t(row) * size_t(stride_) + size_t(first)] += dir;
+    markTouched(row, int(first), int(first));
   }
 }
 
+namespace {
+
+// Turns one row of accumulated winding integrals into 8-bit coverage and
+// zeroes the accumulators. Branch-free so that it vectorises; the integrals
+// are clamped first so that the truncation below cannot overflow.
+void convertRow(float* __restrict cells, uint8_t* __restrict dst, int width, bool evenOdd,
+                bool antialias) {
+  for (int i = 0; i < width; ++i) {
+    float a = std::min(std::fabs(cells[i]), 1.0e6f);
+    cells[i] = 0.0f;
+    float v;
+    if (evenOdd) {
+      float folded = a - 2.0f * float(int(a * 0.5f));  // a mod 2, a >= 0
+      v = std::min(folded, 2.0f - folded);
+    } else {
+      v = std::min(a, 1.0f);
+    }
+    if (!antialias) v = v > 0.5f ? 1.0f : 0.0f;
+    dst[i] = uint8_t(int(v * 255.0f + 0.5f));
+  }
+}
+
+}  // namespace
+
 void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
   out.alpha.resize(size_t(width_) * size_t(height_));
-  bool evenOdd = options.fillRule == VG_EVEN_ODD;
+  const bool evenOdd = options.fillRule == VG_EVEN_ODD;
+  const int width = width_;
+  const int chunk = 1 << kChunkShift;
   for (int row = 0; row < height_; ++row) {
-    float* cell = accum_.data() + size_t(row) * size_t(stride_);
-    uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width_);
+    float* c = accum_.data() + size_t(row) * size_t(stride_);
+    uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width);
+    uint8_t* touched = touched_.data() + size_t(row) * size_t(chunksPerRow_);
     float acc = 0.0f;
-    for (int i = 0; i < width_; ++i) {
-      acc += cell[i];
-      cell[i] = 0.0f;
-      float v = std::fabs(acc);
-      if (evenOdd) {
-        v -= 2.0f * std::floor(v * 0.5f);
-        if (v > 1.0f) v = 2.0f - v;
-      } else if (v > 1.0f) {
-        v = 1.0f;
+    for (int begin = 0; begin < width; begin += chunk) {
+      int end = std::min(width, begin + chunk);
+      uint8_t* t = touched + (begin >> kChunkShift);
+      if (!*t) {
+        // No edge here: the winding stays what it was.
+        float one = acc;
+        uint8_t value;
+        convertRow(&one, &value, 1, evenOdd, antialias_);
+        std::memset(dst + begin, value, size_t(end - begin));
+        continue;
       }
-      if (!antialias_) v = v > 0.5f ? 1.0f : 0.0f;
-      dst[i] = uint8_t(v * 255.0f + 0.5f);
+      *t = 0;
+      for (int i = begin; i < end; ++i) c[i] = acc += c[i];
+      convertRow(c + begin, dst + begin, end - begin, evenOdd, antialias_);
     }
-    cell[width_] = 0.0f;
-    cell[width_ + 1] = 0.0f;
+    // The guard cells past the row's end.
+    c[width] = 0.0f;
+    c[width + 1] = 0.0f;
+    for (int k = width >> kChunkShift; k < chunksPerRow_; ++k) touched[k] = 0;
   }
 }
 

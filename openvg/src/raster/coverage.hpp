@@ -60,6 +60,15 @@ class Rasterizer {
 
   std::vector<float> accum_;  // (width + 2) cells a row, row-major
   std::vector<uint8_t> scissorMask_;
+  // One flag per run of kChunk cells of a row that some edge wrote to: the
+  // runs no edge touched hold a constant winding and are filled in one go.
+  static constexpr int kChunkShift = 4;
+  std::vector<uint8_t> touched_;
+  int chunksPerRow_ = 0;
+  void markTouched(int row, int first, int last) {
+    uint8_t* t = touched_.data() + std::size_t(row) * std::size_t(chunksPerRow_);
+    for (int c = first >> kChunkShift; c <= (last >> kChunkShift); ++c) t[c] = 1;
+  }
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
