@@ -57,8 +57,8 @@ double run(void (*frame)(float), int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 400;
-  int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+  int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 150;
+  int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 21;
   harnessInit(argc, argv, 400, 400, "Tarquel: Path Interpolation Test");
   buildMorphScene();
   for (int i = 0; i < 30; ++i) glutMainLoopEvent();  // map the window

@@ -18,14 +18,15 @@ const void* currentGlContext() {
   return nullptr;
 }
 
-// The quad is made from gl_VertexID, so no vertex buffer is written per draw
-// (a buffer update would wait for the previous draw on some drivers).
+// One instance a band of rows, each band a quad made from gl_VertexID, so
+// no vertex buffer is written per draw (a buffer update would wait for the
+// previous draw on some drivers). Bands leave out the box's empty corners.
 const char* const VERTEX_SHADER = R"(#version 330 core
-uniform vec4 uRect;
+uniform vec4 uBands[64];
 uniform vec2 uSurface;
 void main() {
-  vec2 p = vec2((gl_VertexID & 1) != 0 ? uRect.z : uRect.x,
-                (gl_VertexID & 2) != 0 ? uRect.w : uRect.y);
+  vec4 r = uBands[gl_InstanceID];
+  vec2 p = vec2((gl_VertexID & 1) != 0 ? r.z : r.x, (gl_VertexID & 2) != 0 ? r.w : r.y);
   gl_Position = vec4(p / uSurface * 2.0 - 1.0, 0.0, 1.0);
 }
 )";
@@ -163,7 +164,7 @@ bool GlRenderer::init() {
   GLint linked = 0;
   glGetProgramiv(program_, GL_LINK_STATUS, &linked);
   if (!linked) return false;
-  uRect_ = glGetUniformLocation(program_, "uRect");
+  uBands_ = glGetUniformLocation(program_, "uBands");
   uSurface_ = glGetUniformLocation(program_, "uSurface");
   uOrigin_ = glGetUniformLocation(program_, "uOrigin");
   uColor_ = glGetUniformLocation(program_, "uColor");
@@ -275,6 +276,29 @@ bool GlRenderer::ensureDestinationCopy(int width, int height) {
   return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
+int GlRenderer::makeBands(const CoverageMask& mask) {
+  const IntRect& box = mask.box;
+  int rowsPerBand = std::max(kBandRows, (box.height + kMaxBands - 1) / kMaxBands);
+  int count = 0;
+  for (int row = 0; row < box.height; row += rowsPerBand) {
+    int last = std::min(box.height, row + rowsPerBand);
+    int first = box.width, end = 0;
+    for (int r = row; r < last; ++r) {
+      const CoverageMask::Span& s = mask.spans[size_t(r)];
+      if (s.first >= s.end) continue;
+      first = std::min(first, s.first);
+      end = std::max(end, s.end);
+    }
+    if (first >= end) continue;
+    float* b = bands_ + 4 * count++;
+    b[0] = float(box.x + first);
+    b[1] = float(box.y + row);
+    b[2] = float(box.x + end);
+    b[3] = float(box.y + last);
+  }
+  return count;
+}
+
 void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& color,
                       VGBlendMode mode) {
   const IntRect& box = mask.box;
@@ -325,14 +349,15 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   }
 
   glUseProgram(program_);
-  glUniform4f(uRect_, float(box.x), float(box.y), float(box.x + box.width),
-              float(box.y + box.height));
+  int bands = makeBands(mask);
+  if (bands == 0) return;
+  glUniform4fv(uBands_, bands, bands_);
   glUniform2f(uSurface_, float(surfaceWidth_), float(surfaceHeight_));
   glUniform2i(uOrigin_, box.x, box.y);
   glUniform4fv(uColor_, 1, premultiplied);
   glUniform1i(uMode_, setup.mode);
   glBindVertexArray(vertexArray_);
-  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, bands);
 }
 
 }  // namespace tq

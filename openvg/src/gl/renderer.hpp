@@ -49,6 +49,9 @@ class GlRenderer {
   bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
                      unsigned internalFormat, unsigned format);
   bool ensureDestinationCopy(int width, int height);
+  // Groups the mask's rows into at most kMaxBands rectangles that hold all
+  // its coverage; returns how many.
+  int makeBands(const CoverageMask& mask);
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
@@ -71,7 +74,10 @@ class GlRenderer {
   int destinationWidth_ = 0;
   int destinationHeight_ = 0;
   unsigned destinationFramebuffer_ = 0;
-  int uRect_ = -1;
+  int uBands_ = -1;
+  static constexpr int kMaxBands = 64;
+  static constexpr int kBandRows = 16;  // fewer, taller bands: each quad has a setup cost too
+  float bands_[kMaxBands * 4] = {};
   int uSurface_ = -1;
   int uOrigin_ = -1;
   int uColor_ = -1;

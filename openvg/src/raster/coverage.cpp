@@ -264,6 +264,7 @@ void convertRow(float* __restrict cells, uint8_t* __restrict dst, int width, boo
 
 void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
   out.alpha.resize(size_t(width_) * size_t(height_));
+  out.spans.resize(size_t(height_));
   const bool evenOdd = options.fillRule == VG_EVEN_ODD;
   const int width = width_;
   const int chunk = 1 << kChunkShift;
@@ -287,6 +288,10 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
       for (int i = begin; i < end; ++i) c[i] = acc += c[i];
       convertRow(c + begin, dst + begin, end - begin, evenOdd, antialias_);
     }
+    int first = 0, end = width;
+    while (first < end && dst[first] == 0) ++first;
+    while (end > first && dst[end - 1] == 0) --end;
+    out.spans[size_t(row)] = {first, end};
     // The guard cells past the row's end.
     c[width] = 0.0f;
     c[width + 1] = 0.0f;

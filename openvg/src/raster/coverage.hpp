@@ -30,6 +30,13 @@ struct IntRect {
 struct CoverageMask {
   IntRect box;
   std::vector<uint8_t> alpha;
+  // Per row of the box, the columns [first, end) outside which coverage is 0
+  // (first == end for an empty row), so that compositing can skip the rest.
+  struct Span {
+    int first;
+    int end;
+  };
+  std::vector<Span> spans;
 };
 
 struct RasterOptions {
