@@ -63,6 +63,18 @@ void main() {
 }
 )";
 
+// The common modes need neither a second source nor the destination; a
+// program without them is cheaper per pixel on software rasterisers.
+const char* const SIMPLE_FRAGMENT_SHADER = R"(#version 330 core
+uniform sampler2D uCoverage;
+uniform ivec2 uOrigin;
+uniform vec4 uColor;
+out vec4 outColor;
+void main() {
+  outColor = uColor * texelFetch(uCoverage, ivec2(gl_FragCoord.xy) - uOrigin, 0).r;
+}
+)";
+
 enum ShaderMode {
   MODE_PLAIN = 0,
   MODE_DST_IN = 1,
@@ -73,6 +85,7 @@ enum ShaderMode {
 
 struct BlendSetup {
   ShaderMode mode;
+  bool simple() const { return mode == MODE_PLAIN && blend && dst != GL_SRC1_COLOR; }
   bool blend;
   GLenum src;
   GLenum dst;
@@ -143,48 +156,51 @@ void GlRenderer::destroy(GlRenderer* renderer) {
   delete renderer;
 }
 
+bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragmentSource) {
+  GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
+  if (!fs) return false;
+  program.id = glCreateProgram();
+  glAttachShader(program.id, vertexShader);
+  glAttachShader(program.id, fs);
+  glLinkProgram(program.id);
+  glDeleteShader(fs);
+  GLint linked = 0;
+  glGetProgramiv(program.id, GL_LINK_STATUS, &linked);
+  if (!linked) return false;
+  program.uBands = glGetUniformLocation(program.id, "uBands");
+  program.uSurface = glGetUniformLocation(program.id, "uSurface");
+  program.uOrigin = glGetUniformLocation(program.id, "uOrigin");
+  program.uColor = glGetUniformLocation(program.id, "uColor");
+  program.uMode = glGetUniformLocation(program.id, "uMode");
+  GLint previousProgram = 0;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
+  glUseProgram(program.id);
+  glUniform1i(glGetUniformLocation(program.id, "uCoverage"), 0);
+  GLint destination = glGetUniformLocation(program.id, "uDestination");
+  if (destination >= 0) glUniform1i(destination, 1);
+  glUseProgram(GLuint(previousProgram));
+  return true;
+}
+
 bool GlRenderer::init() {
   GLint profile = 0;
   if (epoxy_gl_version() >= 32) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
   compatibility_ = !(profile & GL_CONTEXT_CORE_PROFILE_BIT);
 
   GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
-  GLuint fs = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
-  if (!vs || !fs) {
-    if (vs) glDeleteShader(vs);
-    if (fs) glDeleteShader(fs);
-    return false;
-  }
-  program_ = glCreateProgram();
-  glAttachShader(program_, vs);
-  glAttachShader(program_, fs);
-  glLinkProgram(program_);
+  if (!vs) return false;
+  bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER);
   glDeleteShader(vs);
-  glDeleteShader(fs);
-  GLint linked = 0;
-  glGetProgramiv(program_, GL_LINK_STATUS, &linked);
-  if (!linked) return false;
-  uBands_ = glGetUniformLocation(program_, "uBands");
-  uSurface_ = glGetUniformLocation(program_, "uSurface");
-  uOrigin_ = glGetUniformLocation(program_, "uOrigin");
-  uColor_ = glGetUniformLocation(program_, "uColor");
-  uMode_ = glGetUniformLocation(program_, "uMode");
-  uCoverage_ = glGetUniformLocation(program_, "uCoverage");
-  uDestination_ = glGetUniformLocation(program_, "uDestination");
-
-  GLint previousProgram = 0;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
-  glUseProgram(program_);
-  glUniform1i(uCoverage_, 0);
-  glUniform1i(uDestination_, 1);
-  glUseProgram(GLuint(previousProgram));
-
+  if (!ok) return false;
   glGenVertexArrays(1, &vertexArray_);
   return vertexArray_ != 0;
 }
 
 void GlRenderer::release() {
-  if (program_) glDeleteProgram(program_);
+  for (Program* p : {&general_, &simple_}) {
+    if (p->id) glDeleteProgram(p->id);
+    *p = Program{};
+  }
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
   for (CoverageTexture& t : coverage_) {
     if (t.name) glDeleteTextures(1, &t.name);
@@ -192,7 +208,7 @@ void GlRenderer::release() {
   }
   if (destinationTexture_) glDeleteTextures(1, &destinationTexture_);
   if (destinationFramebuffer_) glDeleteFramebuffers(1, &destinationFramebuffer_);
-  program_ = vertexArray_ = destinationTexture_ = destinationFramebuffer_ = 0;
+  vertexArray_ = destinationTexture_ = destinationFramebuffer_ = 0;
 }
 
 void GlRenderer::setSurface(int width, int height) {
@@ -348,14 +364,15 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
     glBlendFunc(setup.src, setup.dst);
   }
 
-  glUseProgram(program_);
+  const Program& program = setup.simple() ? simple_ : general_;
+  glUseProgram(program.id);
   int bands = makeBands(mask);
   if (bands == 0) return;
-  glUniform4fv(uBands_, bands, bands_);
-  glUniform2f(uSurface_, float(surfaceWidth_), float(surfaceHeight_));
-  glUniform2i(uOrigin_, box.x, box.y);
-  glUniform4fv(uColor_, 1, premultiplied);
-  glUniform1i(uMode_, setup.mode);
+  glUniform4fv(program.uBands, bands, bands_);
+  glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+  glUniform2i(program.uOrigin, box.x, box.y);
+  glUniform4fv(program.uColor, 1, premultiplied);
+  if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
   glBindVertexArray(vertexArray_);
   glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, bands);
 }

@@ -57,7 +57,13 @@ class GlRenderer {
   bool compatibility_ = false;
   int surfaceWidth_ = 0;
   int surfaceHeight_ = 0;
-  unsigned program_ = 0;
+  struct Program {
+    unsigned id = 0;
+    int uBands = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1;
+  };
+  bool link(Program& program, unsigned vertexShader, const char* fragmentSource);
+  Program general_;  // every blend mode
+  Program simple_;   // the modes that need only the source
   unsigned vertexArray_ = 0;
   // Coverage goes to the next texture of a small ring each draw: writing a
   // texture that a draw not yet executed still reads makes the driver finish
@@ -74,16 +80,9 @@ class GlRenderer {
   int destinationWidth_ = 0;
   int destinationHeight_ = 0;
   unsigned destinationFramebuffer_ = 0;
-  int uBands_ = -1;
   static constexpr int kMaxBands = 64;
   static constexpr int kBandRows = 16;  // fewer, taller bands: each quad has a setup cost too
   float bands_[kMaxBands * 4] = {};
-  int uSurface_ = -1;
-  int uOrigin_ = -1;
-  int uColor_ = -1;
-  int uMode_ = -1;
-  int uCoverage_ = -1;
-  int uDestination_ = -1;
 };
 
 }  // namespace tq
