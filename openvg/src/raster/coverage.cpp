@@ -240,24 +240,33 @@ void Rasterizer::addSampledEdge(double x0, double y0, double x1, double y1) {
 
 namespace {
 
-// Turns one row of accumulated winding integrals into 8-bit coverage and
-// zeroes the accumulators. Branch-free so that it vectorises; the integrals
-// are clamped first so that the truncation below cannot overflow.
-void convertRow(float* __restrict cells, uint8_t* __restrict dst, int width, bool evenOdd,
-                bool antialias) {
-  for (int i = 0; i < width; ++i) {
+// Turns a run of accumulated winding integrals into 8-bit coverage and zeroes
+// the accumulators. Branch-free and specialised so that it vectorises; the
+// integrals are clamped first so that the truncation cannot overflow.
+template <bool EvenOdd, bool Antialias>
+void convertRun(float* __restrict cells, uint8_t* __restrict dst, int count) {
+  for (int i = 0; i < count; ++i) {
     float a = std::min(std::fabs(cells[i]), 1.0e6f);
     cells[i] = 0.0f;
     float v;
-    if (evenOdd) {
+    if constexpr (EvenOdd) {
       float folded = a - 2.0f * float(int(a * 0.5f));  // a mod 2, a >= 0
       v = std::min(folded, 2.0f - folded);
     } else {
       v = std::min(a, 1.0f);
     }
-    if (!antialias) v = v > 0.5f ? 1.0f : 0.0f;
+    if constexpr (!Antialias) v = v > 0.5f ? 1.0f : 0.0f;
     dst[i] = uint8_t(int(v * 255.0f + 0.5f));
   }
+}
+
+void convertRow(float* cells, uint8_t* dst, int count, bool evenOdd, bool antialias) {
+  if (evenOdd)
+    antialias ? convertRun<true, true>(cells, dst, count)
+              : convertRun<true, false>(cells, dst, count);
+  else
+    antialias ? convertRun<false, true>(cells, dst, count)
+              : convertRun<false, false>(cells, dst, count);
 }
 
 }  // namespace
@@ -273,6 +282,7 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
     uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width);
     uint8_t* touched = touched_.data() + size_t(row) * size_t(chunksPerRow_);
     float acc = 0.0f;
+    int first = width, last = 0;
     for (int begin = 0; begin < width; begin += chunk) {
       int end = std::min(width, begin + chunk);
       uint8_t* t = touched + (begin >> kChunkShift);
@@ -285,13 +295,18 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
         continue;
       }
       *t = 0;
+      first = std::min(first, begin);
+      last = end;
       for (int i = begin; i < end; ++i) c[i] = acc += c[i];
       convertRow(c + begin, dst + begin, end - begin, evenOdd, antialias_);
     }
-    int first = 0, end = width;
-    while (first < end && dst[first] == 0) ++first;
-    while (end > first && dst[end - 1] == 0) --end;
-    out.spans[size_t(row)] = {first, end};
+    // Left of the first run an edge touched the winding is 0, and right of
+    // the last one it is 0 again: a closed outline's row contributions sum to 0.
+    if (first < last) {
+      while (first < last && dst[first] == 0) ++first;
+      while (last > first && dst[last - 1] == 0) --last;
+    }
+    out.spans[size_t(row)] = {first, std::max(first, last)};
     // The guard cells past the row's end.
     c[width] = 0.0f;
     c[width + 1] = 0.0f;
