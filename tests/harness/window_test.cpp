@@ -1,5 +1,6 @@
 // End-to-end checks of the real program under a private X server: its window,
 // the picture it draws, resizing and Escape.
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 // After gtest: Xlib's macros (None, True, Bool) clash with its names.
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "outlines.h"
 #include "xvfb.hpp"
@@ -82,6 +84,89 @@ double morphAmountAt(double seconds) {
 
 int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
+Window windowNamed(Display* display, const char* title) {
+  Window root, parent, *children = nullptr, found = 0;
+  unsigned count = 0;
+  if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+      char* name = nullptr;
+      if (XFetchName(display, children[i], &name) && name != nullptr) {
+        if (std::string(name) == title) found = children[i];
+        XFree(name);
+      }
+    }
+    if (children != nullptr) XFree(children);
+  }
+  return found;
+}
+
+// The lower-left 130 x 40 pixels of a window, which hold the readout.
+std::vector<unsigned long> readoutCorner(Display* display, Window window) {
+  XWindowAttributes a = {};
+  XGetWindowAttributes(display, window, &a);
+  std::vector<unsigned long> pixels;
+  XImage* image = XGetImage(display, window, 0, a.height - 40, 130, 40, AllPlanes, ZPixmap);
+  if (image == nullptr) return pixels;
+  for (int row = 0; row < 40; ++row)
+    for (int col = 0; col < 130; ++col) pixels.push_back(XGetPixel(image, col, row) & 0xffffff);
+  XDestroyImage(image);
+  return pixels;
+}
+
+// The readout as the drawing steps of the frame cycle give it, drawn by this
+// process in a window of the program's kind with the projection the vector
+// context sets up, over the black the scene clears to.
+std::vector<unsigned long> referenceReadout(Display* display, const char* text) {
+  static bool ready = false;
+  if (!ready) {
+    int argc = 1;
+    char name[] = "reference";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_ALPHA | GLUT_STENCIL | GLUT_MULTISAMPLE);
+    // Beside the program's window: an X image of an overlapped window shows
+    // whatever lies on top.
+    glutInitWindowPosition(600, 0);
+    glutInitWindowSize(400, 400);
+    glutCreateWindow("reference readout");
+    glutDisplayFunc([] {});
+    ready = true;
+  }
+  for (int i = 0; i < 10; ++i) glutMainLoopEvent();
+  glViewport(0, 0, 400, 400);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 400, 0, 400, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  const float white[4] = {1, 1, 1, 1};
+  glColor4fv(white);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_LINE_SMOOTH);
+  glDisable(GL_MULTISAMPLE);
+  glPushMatrix();
+  glLoadIdentity();
+  glTranslatef(10.5f, 10.5f, 0.0f);
+  glScalef(0.15f, 0.15f, 0.15f);
+  glLineWidth(1.0f);
+  for (const char* c = text; *c; ++c) glutStrokeCharacter(GLUT_STROKE_ROMAN, *c);
+  glPopMatrix();
+  glDisable(GL_LINE_SMOOTH);
+  glutSwapBuffers();
+  glFinish();
+  XSync(display, False);
+  return readoutCorner(display, windowNamed(display, "reference readout"));
+}
+
+long differingPixels(const std::vector<unsigned long>& a, const std::vector<unsigned long>& b) {
+  if (a.size() != b.size() || a.empty()) return -1;
+  long n = 0;
+  for (size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+  return n;
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -109,9 +194,10 @@ class WindowTest : public ::testing::Test {
     std::remove((clockPath + ".new").c_str());
   }
 
-  // Starts the program, on the test's clock when controlled is set.
-  void launch(bool controlled) {
-    if (controlled) setClock(0);
+  // Starts the program, on the test's clock when controlled is set (at 0, or
+  // as already set when keepClock is).
+  void launch(bool controlled, bool keepClock = false) {
+    if (controlled && !keepClock) setClock(0);
     child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -127,11 +213,16 @@ class WindowTest : public ::testing::Test {
   }
 
   // Replaced in one step so the program never reads a half-written value.
-  void setClock(int milliseconds) {
+  void setClock(int milliseconds) { writeClock(std::to_string(milliseconds)); }
+  // Reading n (from 0) gives min(n * step, limit) milliseconds.
+  void setSteppingClock(int step, int limit) {
+    writeClock("step " + std::to_string(step) + " " + std::to_string(limit));
+  }
+  void writeClock(const std::string& text) {
     std::string fresh = clockPath + ".new";
     FILE* file = std::fopen(fresh.c_str(), "w");
     ASSERT_NE(file, nullptr);
-    std::fprintf(file, "%d\n", milliseconds);
+    std::fprintf(file, "%s\n", text.c_str());
     std::fclose(file);
     ASSERT_EQ(std::rename(fresh.c_str(), clockPath.c_str()), 0);
   }
@@ -287,6 +378,35 @@ TEST_F(WindowTest, ResizeRecentresTheOutlineAndKeepsTheReadout) {
   EXPECT_EQ(a.width, 401);
   EXPECT_EQ(a.height, 300);
   expectReadoutInTheLowerLeft();
+}
+
+// One frame reads the clock once: frames 1..11 see 0, 100, .., 1000 ms and
+// frame 12 sees 1100 ms, the first more than 1000 ms after the first frame,
+// so it closes the first interval with 12 frames. Exactly 1000 ms closes
+// nothing. Held at its limit, the clock then closes no further interval.
+TEST_F(WindowTest, ReadoutShowsZeroThenTheFirstIntervalsFrameCount) {
+  const struct {
+    int limit;
+    const char* text;
+  } cases[] = {{1000, "FPS: 0"}, {1100, "FPS: 12"}};
+  std::vector<unsigned long> zero = referenceReadout(display, "FPS: 0");
+  std::vector<unsigned long> twelve = referenceReadout(display, "FPS: 12");
+  ASSERT_GT(differingPixels(zero, twelve), 0) << "the reference cannot tell the counts apart";
+  for (const auto& c : cases) {
+    setSteppingClock(100, c.limit);
+    launch(true, true);
+    std::vector<unsigned long> expected = c.text[5] == '0' ? zero : twelve;
+    long off = -1;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do {
+      off = differingPixels(readoutCorner(display, window), expected);
+      if (off == 0) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(off, 0) << "pixels of the readout differing from \"" << c.text << "\"";
+    pressEscape();
+    EXPECT_EQ(waitForExit(10), 0);
+  }
 }
 
 }  // namespace
