@@ -45,9 +45,19 @@ std::vector<float> drawAndRead(VGPath path, const Affine& m) {
   return pixels;
 }
 
-// Draws shape and holds it against its exact coverage with the quality goals
-// of the library: mask IoU 0.99, no pixel off by half, mean error 0.001.
-// Where edges cross inside one pixel (a self-intersection), coverage is exact
+// The library's quality goals: mask IoU 0.99, mean error 0.001, no pixel
+// off by more than maxError, and antialiased edges.
+void expectQuality(const Comparison& c, const char* what, double maxError, int minPartial) {
+  std::printf("%-28s mean error %.5f  max %.3f  IoU %.4f  partial pixels %d\n", what, c.meanError,
+              c.maxError, c.iou, c.partialPixels);
+  EXPECT_GE(c.iou, 0.99) << what;
+  EXPECT_LE(c.maxError, maxError) << what;
+  EXPECT_LE(c.meanError, 0.001) << what;
+  EXPECT_GT(c.partialPixels, minPartial) << what << ": edges are not antialiased";
+}
+
+// Draws shape and holds it against its exact coverage. Where edges cross
+// inside one pixel (a self-intersection), coverage is exact
 // only up to how the crossing edges share the pixel; maxError allows for that.
 Comparison expectMatches(const Shape& shape, const Affine& m, VGFillRule rule, const char* what,
                          double maxError = 0.5) {
@@ -57,12 +67,7 @@ Comparison expectMatches(const Shape& shape, const Affine& m, VGFillRule rule, c
   vgDestroyPath(path);
   std::vector<float> exact = exactCoverage(shape.contours, m, rule, W, H);
   Comparison c = compareCoverage(pixels, exact, W, H);
-  std::printf("%-28s mean error %.5f  max %.3f  IoU %.4f  partial pixels %d\n", what, c.meanError,
-              c.maxError, c.iou, c.partialPixels);
-  EXPECT_GE(c.iou, 0.99) << what;
-  EXPECT_LE(c.maxError, maxError) << what;
-  EXPECT_LE(c.meanError, 0.001) << what;
-  EXPECT_GT(c.partialPixels, 20) << what << ": edges are not antialiased";
+  expectQuality(c, what, maxError, 20);
   EXPECT_EQ(vgGetError(), VG_NO_ERROR);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
   vgSeti(VG_FILL_RULE, VG_EVEN_ODD);
@@ -111,12 +116,7 @@ Comparison expectMorphMatches(float amount, const char* what) {
   Shape reference = morphShape(amount);
   Comparison c =
       compareCoverage(pixels, exactCoverage(reference.contours, centre, VG_EVEN_ODD, W, H), W, H);
-  std::printf("%-28s mean error %.5f  max %.3f  IoU %.4f  partial pixels %d\n", what, c.meanError,
-              c.maxError, c.iou, c.partialPixels);
-  EXPECT_GE(c.iou, 0.99) << what;
-  EXPECT_LE(c.maxError, 0.5) << what;
-  EXPECT_LE(c.meanError, 0.001) << what;
-  EXPECT_GT(c.partialPixels, 100) << what;
+  expectQuality(c, what, 0.5, 100);
   return c;
 }
 

@@ -7,31 +7,6 @@
 namespace tq {
 namespace {
 
-template <typename E>
-VGErrorCode setEnum(E& field, double value, VGint lo, VGint hi) {
-  const VGint v = floorToInt(value);
-  if (v < lo || v > hi) return VG_ILLEGAL_ARGUMENT_ERROR;
-  field = static_cast<E>(v);
-  return VG_NO_ERROR;
-}
-
-VGErrorCode setBool(bool& field, double value) {
-  const VGint v = floorToInt(value);
-  if (v != VG_FALSE && v != VG_TRUE) return VG_ILLEGAL_ARGUMENT_ERROR;
-  field = v == VG_TRUE;
-  return VG_NO_ERROR;
-}
-
-template <size_t N>
-void setFloats(std::array<float, N>& field, std::span<const double> values) {
-  for (size_t i = 0; i < N; ++i) field[i] = toStoredFloat(values[i]);
-}
-
-template <typename C>
-std::vector<double> toDoubles(const C& c) {
-  return std::vector<double>(c.begin(), c.end());
-}
-
 // The context as a parameter target for the shared set/get rules.
 struct ContextParams {
   Context& ctx;

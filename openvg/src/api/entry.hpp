@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/context.hpp"
+#include "core/param_values.hpp"
 
 // Declares `ctx` as the current context; returns `ret` from the calling entry
 // point when there is none. Use TQ_GET_CONTEXT() in void functions.
@@ -40,20 +41,6 @@ namespace tq {
 template <typename T>
 inline bool isAlignedPointer(const void* p) {
   return p != nullptr && reinterpret_cast<std::uintptr_t>(p) % alignof(T) == 0;
-}
-
-// Float to integer as parameter values convert: toward negative infinity,
-// saturating at the VGint range (NaN, which callers reject first, gives 0).
-inline VGint floorToInt(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0) return INT32_MAX;
-  if (v <= -2147483648.0) return INT32_MIN;
-  return static_cast<VGint>(std::floor(v));
-}
-
-// Stored floats stay finite: infinities saturate at +-VG_MAX_FLOAT.
-inline float toStoredFloat(double v) {
-  return static_cast<float>(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
 }
 
 // The vgSet*/vgGet* rules shared by context, paint and path parameters. A

@@ -3,31 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "api/entry.hpp"
+#include "core/context.hpp"
+#include "core/param_values.hpp"
 
 namespace tq {
 
 namespace {
 
 float clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
-
-template <typename E>
-VGErrorCode setEnum(E& field, double value, VGint lo, VGint hi) {
-  const VGint v = floorToInt(value);
-  if (v < lo || v > hi) return VG_ILLEGAL_ARGUMENT_ERROR;
-  field = static_cast<E>(v);
-  return VG_NO_ERROR;
-}
-
-template <size_t N>
-void setFloats(std::array<float, N>& field, std::span<const double> values) {
-  for (size_t i = 0; i < N; ++i) field[i] = toStoredFloat(values[i]);
-}
-
-template <size_t N>
-std::vector<double> toDoubles(const std::array<float, N>& a) {
-  return std::vector<double>(a.begin(), a.end());
-}
 
 }  // namespace
 
@@ -59,12 +42,8 @@ VGErrorCode setPaintParam(Paint& paint, VGint type, std::span<const double> valu
                      VG_COLOR_RAMP_SPREAD_REFLECT);
     case VG_PAINT_PATTERN_TILING_MODE:
       return setEnum(paint.tilingMode, values[0], VG_TILE_FILL, VG_TILE_REFLECT);
-    case VG_PAINT_COLOR_RAMP_PREMULTIPLIED: {
-      const VGint v = floorToInt(values[0]);
-      if (v != VG_FALSE && v != VG_TRUE) return VG_ILLEGAL_ARGUMENT_ERROR;
-      paint.rampPremultiplied = v == VG_TRUE;
-      return VG_NO_ERROR;
-    }
+    case VG_PAINT_COLOR_RAMP_PREMULTIPLIED:
+      return setBool(paint.rampPremultiplied, values[0]);
     case VG_PAINT_COLOR:
       setFloats(paint.color, values);
       return VG_NO_ERROR;
