@@ -99,11 +99,8 @@ VG_API_CALL void vgClear(VGint x, VGint y, VGint width, VGint height) {
   TQ_GET_CONTEXT();
   TQ_IF_ERROR(ctx, width <= 0 || height <= 0, VG_ILLEGAL_ARGUMENT_ERROR);
   if (!ctx->renderer) return;
-  int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-  int64_t x1 = std::min<int64_t>(int64_t(x) + width, ctx->surfaceWidth);
-  int64_t y1 = std::min<int64_t>(int64_t(y) + height, ctx->surfaceHeight);
-  if (x1 <= x0 || y1 <= y0) return;
-  IntRect rect{int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
+  IntRect rect = intersect(IntRect{x, y, width, height}, surfaceRect(*ctx));
+  if (rect.empty()) return;
   // The window is treated as a premultiplied surface; colours are clamped.
   std::array<float, 4> c = ctx->clearColor;
   for (float& v : c) v = std::clamp(v, 0.0f, 1.0f);

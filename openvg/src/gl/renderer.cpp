@@ -247,12 +247,11 @@ void GlRenderer::clear(const IntRect& rect, const std::array<float, 4>& premulti
   }
   // Overlapping rectangles are cleared twice, which is harmless: no blending.
   for (size_t i = 0; i + 3 < scissorRects.size(); i += 4) {
-    IntRect r{scissorRects[i], scissorRects[i + 1], scissorRects[i + 2], scissorRects[i + 3]};
-    int64_t x0 = std::max<int64_t>(r.x, rect.x), y0 = std::max<int64_t>(r.y, rect.y);
-    int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.width, int64_t(rect.x) + rect.width);
-    int64_t y1 = std::min<int64_t>(int64_t(r.y) + r.height, int64_t(rect.y) + rect.height);
-    if (r.empty() || x1 <= x0 || y1 <= y0) continue;
-    glScissor(GLint(x0), GLint(y0), GLsizei(x1 - x0), GLsizei(y1 - y0));
+    IntRect r = intersect(
+        IntRect{scissorRects[i], scissorRects[i + 1], scissorRects[i + 2], scissorRects[i + 3]},
+        rect);
+    if (r.empty()) continue;
+    glScissor(r.x, r.y, r.width, r.height);
     glClear(GL_COLOR_BUFFER_BIT);
   }
 }

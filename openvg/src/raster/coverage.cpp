@@ -18,15 +18,6 @@ int clampToInt(double v) {
   return int(v);
 }
 
-IntRect intersect(const IntRect& a, const IntRect& b) {
-  int64_t x0 = std::max(a.x, b.x);
-  int64_t y0 = std::max(a.y, b.y);
-  int64_t x1 = std::min(int64_t(a.x) + a.width, int64_t(b.x) + b.width);
-  int64_t y1 = std::min(int64_t(a.y) + a.height, int64_t(b.y) + b.height);
-  if (x1 <= x0 || y1 <= y0) return IntRect{};
-  return IntRect{int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
-}
-
 // The bounding box of the scissor rectangles that have an area.
 IntRect scissorBounds(const std::vector<VGint>& rects) {
   int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
