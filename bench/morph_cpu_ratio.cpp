@@ -1,12 +1,14 @@
 // Whole-process CPU time per frame of the morph loop against a loop that only
 // clears, draws the frame-rate readout and swaps, in alternating runs in the
 // same window. Prints both and their ratio. Needs a display (DISPLAY).
+// Arguments: frames a run, rounds, and optionally "morph" or "baseline".
 #include <GL/freeglut.h>
 #include <VG/openvg.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -62,9 +64,16 @@ int main(int argc, char** argv) {
   harnessInit(argc, argv, 400, 400, "Tarquel: Path Interpolation Test");
   buildMorphScene();
   for (int i = 0; i < 30; ++i) glutMainLoopEvent();  // map the window
-  run(drawMorphFrame, 50);  // warm up both paths
+  run(drawMorphFrame, 50);                           // warm up both paths
   run(baselineFrame, 50);
 
+  // "morph" or "baseline" as third argument runs that loop alone, for a profiler.
+  if (argc > 3) {
+    bool morphOnly = std::strcmp(argv[3], "morph") == 0;
+    double t = run(morphOnly ? drawMorphFrame : baselineFrame, frames);
+    std::printf("%s alone: %.1f us/frame\n", morphOnly ? "morph" : "baseline", t * 1e6);
+    return 0;
+  }
   std::vector<double> morph, base, interp, ratios;
   for (int r = 0; r < rounds; ++r) {
     double b = run(baselineFrame, frames);
@@ -74,9 +83,10 @@ int main(int argc, char** argv) {
     morph.push_back(m);
     interp.push_back(i);
     ratios.push_back(m / b);
-    std::printf("round %d: baseline %.1f us/frame, morph %.1f us/frame, ratio %.3f"
-                " (without the fill %.1f us/frame)\n",
-                r + 1, b * 1e6, m * 1e6, m / b, i * 1e6);
+    std::printf(
+        "round %d: baseline %.1f us/frame, morph %.1f us/frame, ratio %.3f"
+        " (without the fill %.1f us/frame)\n",
+        r + 1, b * 1e6, m * 1e6, m / b, i * 1e6);
   }
   auto median = [](std::vector<double> v) {
     std::sort(v.begin(), v.end());

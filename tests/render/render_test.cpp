@@ -202,6 +202,23 @@ TEST(Fill, RotatedAndScaledMatrix) {
   expectMatches(s, m, VG_EVEN_ODD, "outline, rotated and scaled");
 }
 
+TEST(Fill, ShapesCutByTheSurfaceSides) {
+  // Rows whose outline leaves through the right side keep their coverage up
+  // to the last column, as do those entering from the left.
+  expectMatches(ring(), Affine::translate(150, -60), VG_NON_ZERO, "ring past right and bottom");
+  expectMatches(ring(), Affine::translate(-150, 60), VG_EVEN_ODD, "ring past left and top");
+  expectMatches(morphShape(0.5f), Affine::scale(3, 3).then(Affine::translate(380, 200)),
+                VG_EVEN_ODD, "large outline past right");
+  // A box starting on a multiple of 16 columns, through the right side.
+  Shape band;
+  band.moveTo(16, 100.5);
+  band.lineTo(480, 120.5);
+  band.lineTo(470, 300.5);
+  band.lineTo(30, 280.5);
+  band.close();
+  expectMatches(band, Affine::translate(0, 0), VG_NON_ZERO, "quadrilateral past right");
+}
+
 TEST(Fill, AntialiasedAfterMultisamplingWasSwitchedOff) {
   glEnable(GL_MULTISAMPLE);
   expectMorphMatches(0.0f, "apple, multisample on");

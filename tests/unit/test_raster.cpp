@@ -192,6 +192,56 @@ TEST(Raster, ScissorRectanglesLimitCoverage) {
   EXPECT_FALSE(r.rasterize(makePolygon({rect(0, 0, 10, 10)}), o, m));
 }
 
+// The row spans bound all coverage, and the full runs hold only full pixels:
+// the renderer draws outside the first and the second opaque.
+void expectSpansHold(const CoverageMask& m) {
+  for (int row = 0; row < m.box.height; ++row) {
+    const CoverageMask::Span& s = m.spans[size_t(row)];
+    const uint8_t* a = m.alpha.data() + size_t(row) * size_t(m.box.width);
+    for (int x = 0; x < m.box.width; ++x) {
+      if (x < s.first || x >= s.end) {
+        ASSERT_EQ(a[x], 0) << "row " << row << " x " << x;
+      }
+      if (x >= s.fullFirst && x < s.fullEnd) {
+        ASSERT_EQ(a[x], 255) << "row " << row << " x " << x;
+      }
+    }
+  }
+}
+
+TEST(Raster, RowSpansBoundCoverageAndFullRunsAreOpaque) {
+  Rasterizer r;
+  CoverageMask m;
+  // A wide shape: its full run reaches from edge to edge, pixel exact.
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(2.5f, 1.0f, 90.5f, 9.0f)}), options(100, 12), m));
+  expectSpansHold(m);
+  const CoverageMask::Span& s = m.spans[3];
+  EXPECT_EQ(m.box.x + s.fullFirst, 3);
+  EXPECT_EQ(m.box.x + s.fullEnd, 90);
+  EXPECT_EQ(m.box.x + s.first, 2);
+  EXPECT_EQ(m.box.x + s.end, 91);
+  // A ring has two full runs a row through its hole; either may be reported.
+  Polygon ring = makePolygon({rect(0, 0, 100, 40), rect(30, 10, 70, 30, true)});
+  ASSERT_TRUE(r.rasterize(ring, options(100, 40, VG_NON_ZERO), m));
+  expectSpansHold(m);
+  EXPECT_GE(m.spans[20].fullEnd - m.spans[20].fullFirst, 30);
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> coord(-20.0f, 140.0f);
+  for (int trial = 0; trial < 100; ++trial) {
+    Contour star;
+    for (int k = 0; k < 7; ++k) star.push_back({coord(rng), coord(rng)});
+    r.rasterize(makePolygon({star}), options(120, 120, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD), m);
+    expectSpansHold(m);
+  }
+  // Scissoring may cut through a run, so none is reported under it.
+  std::vector<VGint> rects{0, 0, 50, 12};
+  RasterOptions o = options(100, 12);
+  o.scissor = true;
+  o.scissorRects = &rects;
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(2.5f, 1.0f, 90.5f, 9.0f)}), o, m));
+  expectSpansHold(m);
+}
+
 TEST(Raster, ReuseLeavesNoTrace) {
   Rasterizer reused, fresh;
   CoverageMask a, b;

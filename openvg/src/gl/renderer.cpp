@@ -18,15 +18,18 @@ const void* currentGlContext() {
   return nullptr;
 }
 
-// One instance a band of rows, each band a quad made from gl_VertexID, so
-// no vertex buffer is written per draw (a buffer update would wait for the
-// previous draw on some drivers). Bands leave out the box's empty corners.
+// Six vertices a rectangle, two triangles made from gl_VertexID, so no
+// vertex buffer is written per draw (a buffer update would wait for the
+// previous draw on some drivers) and all rectangles go through the vertex
+// stage in one run.
 const char* const VERTEX_SHADER = R"(#version 330 core
-uniform vec4 uBands[64];
+uniform vec4 uRects[128];
 uniform vec2 uSurface;
 void main() {
-  vec4 r = uBands[gl_InstanceID];
-  vec2 p = vec2((gl_VertexID & 1) != 0 ? r.z : r.x, (gl_VertexID & 2) != 0 ? r.w : r.y);
+  vec4 r = uRects[gl_VertexID / 6];
+  // Corners 0 1 2, 2 1 3 of the rectangle, two bits each: bit 0 right, bit 1 top.
+  int corner = (3492 >> (2 * (gl_VertexID % 6))) & 3;
+  vec2 p = vec2((corner & 1) != 0 ? r.z : r.x, (corner & 2) != 0 ? r.w : r.y);
   gl_Position = vec4(p / uSurface * 2.0 - 1.0, 0.0, 1.0);
 }
 )";
@@ -72,6 +75,16 @@ uniform vec4 uColor;
 out vec4 outColor;
 void main() {
   outColor = uColor * texelFetch(uCoverage, ivec2(gl_FragCoord.xy) - uOrigin, 0).r;
+}
+)";
+
+// Pixels the coverage covers fully take the paint as it is when it is opaque
+// (or the mode replaces): no coverage read and no blending.
+const char* const SOLID_FRAGMENT_SHADER = R"(#version 330 core
+uniform vec4 uColor;
+out vec4 outColor;
+void main() {
+  outColor = uColor;
 }
 )";
 
@@ -167,7 +180,7 @@ bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragm
   GLint linked = 0;
   glGetProgramiv(program.id, GL_LINK_STATUS, &linked);
   if (!linked) return false;
-  program.uBands = glGetUniformLocation(program.id, "uBands");
+  program.uRects = glGetUniformLocation(program.id, "uRects");
   program.uSurface = glGetUniformLocation(program.id, "uSurface");
   program.uOrigin = glGetUniformLocation(program.id, "uOrigin");
   program.uColor = glGetUniformLocation(program.id, "uColor");
@@ -189,7 +202,8 @@ bool GlRenderer::init() {
 
   GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
   if (!vs) return false;
-  bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER);
+  bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER) &&
+            link(solid_, vs, SOLID_FRAGMENT_SHADER);
   glDeleteShader(vs);
   if (!ok) return false;
   glGenVertexArrays(1, &vertexArray_);
@@ -197,7 +211,7 @@ bool GlRenderer::init() {
 }
 
 void GlRenderer::release() {
-  for (Program* p : {&general_, &simple_}) {
+  for (Program* p : {&general_, &simple_, &solid_}) {
     if (p->id) glDeleteProgram(p->id);
     *p = Program{};
   }
@@ -291,27 +305,40 @@ bool GlRenderer::ensureDestinationCopy(int width, int height) {
   return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-int GlRenderer::makeBands(const CoverageMask& mask) {
+void GlRenderer::makeRects(const CoverageMask& mask, bool solidInterior) {
   const IntRect& box = mask.box;
   int rowsPerBand = std::max(kBandRows, (box.height + kMaxBands - 1) / kMaxBands);
-  int count = 0;
+  solidCount_ = blendedCount_ = 0;
+  auto add = [&](float* rects, int& count, int first, int end, int row, int last) {
+    if (first >= end) return;
+    float* r = rects + 4 * count++;
+    r[0] = float(box.x + first);
+    r[1] = float(box.y + row);
+    r[2] = float(box.x + end);
+    r[3] = float(box.y + last);
+  };
   for (int row = 0; row < box.height; row += rowsPerBand) {
     int last = std::min(box.height, row + rowsPerBand);
     int first = box.width, end = 0;
+    int fullFirst = 0, fullEnd = box.width;
     for (int r = row; r < last; ++r) {
       const CoverageMask::Span& s = mask.spans[size_t(r)];
+      fullFirst = std::max(fullFirst, s.fullFirst);
+      fullEnd = std::min(fullEnd, s.fullEnd);
       if (s.first >= s.end) continue;
       first = std::min(first, s.first);
       end = std::max(end, s.end);
     }
     if (first >= end) continue;
-    float* b = bands_ + 4 * count++;
-    b[0] = float(box.x + first);
-    b[1] = float(box.y + row);
-    b[2] = float(box.x + end);
-    b[3] = float(box.y + last);
+    // A narrow interior is not worth its own rectangles.
+    if (solidInterior && fullEnd - fullFirst >= kMinSolidWidth) {
+      add(solidRects_, solidCount_, fullFirst, fullEnd, row, last);
+      add(blendedRects_, blendedCount_, first, fullFirst, row, last);
+      add(blendedRects_, blendedCount_, fullEnd, end, row, last);
+    } else {
+      add(blendedRects_, blendedCount_, first, end, row, last);
+    }
   }
-  return count;
 }
 
 void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& color,
@@ -363,17 +390,31 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
     glBlendFunc(setup.src, setup.dst);
   }
 
-  const Program& program = setup.simple() ? simple_ : general_;
-  glUseProgram(program.id);
-  int bands = makeBands(mask);
-  if (bands == 0) return;
-  glUniform4fv(program.uBands, bands, bands_);
-  glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-  glUniform2i(program.uOrigin, box.x, box.y);
-  glUniform4fv(program.uColor, 1, premultiplied);
-  if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
+  // With coverage 1 an opaque paint over anything, or any paint replacing,
+  // gives the paint itself.
+  bool solidInterior =
+      mode == VG_BLEND_SRC || (premultiplied[3] >= 1.0f && setup.mode == MODE_PLAIN &&
+                               setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
+  makeRects(mask, solidInterior);
   glBindVertexArray(vertexArray_);
-  glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, bands);
+  auto draw = [&](const Program& program, const float* rects, int count) {
+    glUseProgram(program.id);
+    glUniform4fv(program.uRects, count, rects);
+    glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+    glUniform4fv(program.uColor, 1, premultiplied);
+    glDrawArrays(GL_TRIANGLES, 0, 6 * count);
+  };
+  if (blendedCount_ > 0) {
+    const Program& program = setup.simple() ? simple_ : general_;
+    glUseProgram(program.id);
+    glUniform2i(program.uOrigin, box.x, box.y);
+    if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
+    draw(program, blendedRects_, blendedCount_);
+  }
+  if (solidCount_ > 0) {
+    glDisable(GL_BLEND);
+    draw(solid_, solidRects_, solidCount_);
+  }
 }
 
 }  // namespace tq

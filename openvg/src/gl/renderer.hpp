@@ -49,9 +49,11 @@ class GlRenderer {
   bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
                      unsigned internalFormat, unsigned format);
   bool ensureDestinationCopy(int width, int height);
-  // Groups the mask's rows into at most kMaxBands rectangles that hold all
-  // its coverage; returns how many.
-  int makeBands(const CoverageMask& mask);
+  // Groups the mask's rows into at most kMaxBands bands and covers each with
+  // rectangles that hold all its coverage: with solidInterior, one over the
+  // band's fully covered pixels (solidRects_) and the rest on either side
+  // (blendedRects_); otherwise one blended rectangle a band.
+  void makeRects(const CoverageMask& mask, bool solidInterior);
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
@@ -59,11 +61,12 @@ class GlRenderer {
   int surfaceHeight_ = 0;
   struct Program {
     unsigned id = 0;
-    int uBands = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1;
+    int uRects = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1;
   };
   bool link(Program& program, unsigned vertexShader, const char* fragmentSource);
   Program general_;  // every blend mode
   Program simple_;   // the modes that need only the source
+  Program solid_;    // the paint alone, for fully covered pixels
   unsigned vertexArray_ = 0;
   // Coverage goes to the next texture of a small ring each draw: writing a
   // texture that a draw not yet executed still reads makes the driver finish
@@ -82,7 +85,11 @@ class GlRenderer {
   unsigned destinationFramebuffer_ = 0;
   static constexpr int kMaxBands = 64;
   static constexpr int kBandRows = 16;  // fewer, taller bands: each quad has a setup cost too
-  float bands_[kMaxBands * 4] = {};
+  static constexpr int kMinSolidWidth = 8;
+  float solidRects_[kMaxBands * 4] = {};
+  float blendedRects_[kMaxBands * 2 * 4] = {};
+  int solidCount_ = 0;
+  int blendedCount_ = 0;
 };
 
 }  // namespace tq

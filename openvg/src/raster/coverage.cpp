@@ -274,6 +274,16 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
     uint8_t* touched = touched_.data() + size_t(row) * size_t(chunksPerRow_);
     float acc = 0.0f;
     int first = width, last = 0;
+    // Fully covered runs are followed a chunk at a time through the chunks no
+    // edge touched and then widened pixel by pixel into their neighbours.
+    int runFirst = -1, fullFirst = 0, fullEnd = 0;
+    auto closeRun = [&](int at) {
+      if (runFirst >= 0 && at - runFirst > fullEnd - fullFirst) {
+        fullFirst = runFirst;
+        fullEnd = at;
+      }
+      runFirst = -1;
+    };
     for (int begin = 0; begin < width; begin += chunk) {
       int end = std::min(width, begin + chunk);
       uint8_t* t = touched + (begin >> kChunkShift);
@@ -283,21 +293,35 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
         uint8_t value;
         convertRow(&one, &value, 1, evenOdd, antialias_);
         std::memset(dst + begin, value, size_t(end - begin));
+        // Parts of the outline past the box's right side leave the winding
+        // set up to the row's end.
+        if (value != 0) last = end;
+        if (value == 255) {
+          if (runFirst < 0) runFirst = begin;
+        } else {
+          closeRun(begin);
+        }
         continue;
       }
+      closeRun(begin);
       *t = 0;
       first = std::min(first, begin);
       last = end;
       for (int i = begin; i < end; ++i) c[i] = acc += c[i];
       convertRow(c + begin, dst + begin, end - begin, evenOdd, antialias_);
     }
-    // Left of the first run an edge touched the winding is 0, and right of
-    // the last one it is 0 again: a closed outline's row contributions sum to 0.
+    closeRun(width);
+    if (fullFirst < fullEnd) {
+      while (fullFirst > 0 && dst[fullFirst - 1] == 255) --fullFirst;
+      while (fullEnd < width && dst[fullEnd] == 255) ++fullEnd;
+    }
+    // Left of the first run an edge touched the winding is 0 (edges left of
+    // the box were moved onto its first column).
     if (first < last) {
       while (first < last && dst[first] == 0) ++first;
       while (last > first && dst[last - 1] == 0) --last;
     }
-    out.spans[size_t(row)] = {first, std::max(first, last)};
+    out.spans[size_t(row)] = {first, std::max(first, last), fullFirst, fullEnd};
     // The guard cells past the row's end.
     c[width] = 0.0f;
     c[width + 1] = 0.0f;
@@ -320,6 +344,8 @@ void Rasterizer::applyScissor(const RasterOptions& options, CoverageMask& out) {
     }
   }
   for (size_t i = 0; i < out.alpha.size(); ++i) out.alpha[i] = scissorMask_[i] ? out.alpha[i] : 0;
+  // The scissor may cut into the full runs; rather than search again, report none.
+  for (CoverageMask::Span& s : out.spans) s.fullFirst = s.fullEnd = 0;
 }
 
 }  // namespace tq

@@ -43,10 +43,16 @@ struct CoverageMask {
   IntRect box;
   std::vector<uint8_t> alpha;
   // Per row of the box, the columns [first, end) outside which coverage is 0
-  // (first == end for an empty row), so that compositing can skip the rest.
+  // (first == end for an empty row), so that compositing can skip the rest,
+  // and a run [fullFirst, fullEnd) of fully covered pixels (empty when none
+  // was found) that compositing may treat as opaque. The run is the longest
+  // one that reaches a column no edge came near, so a row whose full pixels
+  // all lie next to edges may report none.
   struct Span {
     int first;
     int end;
+    int fullFirst;
+    int fullEnd;
   };
   std::vector<Span> spans;
 };
