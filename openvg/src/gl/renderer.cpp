@@ -18,18 +18,23 @@ const void* currentGlContext() {
   return nullptr;
 }
 
-// Six vertices a rectangle, two triangles made from gl_VertexID, so no
+// Six vertices a trapezoid, two triangles made from gl_VertexID, so no
 // vertex buffer is written per draw (a buffer update would wait for the
-// previous draw on some drivers) and all rectangles go through the vertex
+// previous draw on some drivers) and all trapezoids go through the vertex
 // stage in one run.
 const char* const VERTEX_SHADER = R"(#version 330 core
-uniform vec4 uRects[128];
+uniform vec4 uSides[128];  // left and right x at the bottom, then at the top
+uniform vec4 uRows[64];    // bottom and top y of trapezoids 2k (xy) and 2k + 1 (zw)
 uniform vec2 uSurface;
 void main() {
-  vec4 r = uRects[gl_VertexID / 6];
-  // Corners 0 1 2, 2 1 3 of the rectangle, two bits each: bit 0 right, bit 1 top.
+  int quad = gl_VertexID / 6;
+  // Corners 0 1 2, 2 1 3, two bits each: bit 0 right, bit 1 top.
   int corner = (3492 >> (2 * (gl_VertexID % 6))) & 3;
-  vec2 p = vec2((corner & 1) != 0 ? r.z : r.x, (corner & 2) != 0 ? r.w : r.y);
+  vec4 x = uSides[quad];
+  vec4 rows = uRows[quad >> 1];
+  vec2 y = (quad & 1) != 0 ? rows.zw : rows.xy;
+  bool right = (corner & 1) != 0;
+  vec2 p = (corner & 2) != 0 ? vec2(right ? x.w : x.z, y.y) : vec2(right ? x.y : x.x, y.x);
   gl_Position = vec4(p / uSurface * 2.0 - 1.0, 0.0, 1.0);
 }
 )";
@@ -180,7 +185,8 @@ bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragm
   GLint linked = 0;
   glGetProgramiv(program.id, GL_LINK_STATUS, &linked);
   if (!linked) return false;
-  program.uRects = glGetUniformLocation(program.id, "uRects");
+  program.uSides = glGetUniformLocation(program.id, "uSides");
+  program.uRows = glGetUniformLocation(program.id, "uRows");
   program.uSurface = glGetUniformLocation(program.id, "uSurface");
   program.uOrigin = glGetUniformLocation(program.id, "uOrigin");
   program.uColor = glGetUniformLocation(program.id, "uColor");
@@ -207,6 +213,8 @@ bool GlRenderer::init() {
   glDeleteShader(vs);
   if (!ok) return false;
   glGenVertexArrays(1, &vertexArray_);
+  quads_.solid.reserve(kMaxBands);
+  quads_.blended.reserve(kMaxQuads);
   return vertexArray_ != 0;
 }
 
@@ -305,40 +313,21 @@ bool GlRenderer::ensureDestinationCopy(int width, int height) {
   return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-void GlRenderer::makeRects(const CoverageMask& mask, bool solidInterior) {
-  const IntRect& box = mask.box;
-  int rowsPerBand = std::max(kBandRows, (box.height + kMaxBands - 1) / kMaxBands);
-  solidCount_ = blendedCount_ = 0;
-  auto add = [&](float* rects, int& count, int first, int end, int row, int last) {
-    if (first >= end) return;
-    float* r = rects + 4 * count++;
-    r[0] = float(box.x + first);
-    r[1] = float(box.y + row);
-    r[2] = float(box.x + end);
-    r[3] = float(box.y + last);
-  };
-  for (int row = 0; row < box.height; row += rowsPerBand) {
-    int last = std::min(box.height, row + rowsPerBand);
-    int first = box.width, end = 0;
-    int fullFirst = 0, fullEnd = box.width;
-    for (int r = row; r < last; ++r) {
-      const CoverageMask::Span& s = mask.spans[size_t(r)];
-      fullFirst = std::max(fullFirst, s.fullFirst);
-      fullEnd = std::min(fullEnd, s.fullEnd);
-      if (s.first >= s.end) continue;
-      first = std::min(first, s.first);
-      end = std::max(end, s.end);
-    }
-    if (first >= end) continue;
-    // A narrow interior is not worth its own rectangles.
-    if (solidInterior && fullEnd - fullFirst >= kMinSolidWidth) {
-      add(solidRects_, solidCount_, fullFirst, fullEnd, row, last);
-      add(blendedRects_, blendedCount_, first, fullFirst, row, last);
-      add(blendedRects_, blendedCount_, fullEnd, end, row, last);
-    } else {
-      add(blendedRects_, blendedCount_, first, end, row, last);
-    }
+int GlRenderer::packQuads(const std::vector<Quad>& quads, const IntRect& box) {
+  int count = std::min(int(quads.size()), kMaxQuads);
+  float x = float(box.x), y = float(box.y);
+  for (int i = 0; i < count; ++i) {
+    const Quad& q = quads[size_t(i)];
+    float* side = sides_ + 4 * i;
+    side[0] = x + q.bottomLeft;
+    side[1] = x + q.bottomRight;
+    side[2] = x + q.topLeft;
+    side[3] = x + q.topRight;
+    float* row = rows_ + 2 * i;
+    row[0] = y + q.bottom;
+    row[1] = y + q.top;
   }
+  return count;
 }
 
 void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& color,
@@ -395,25 +384,27 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   bool solidInterior =
       mode == VG_BLEND_SRC || (premultiplied[3] >= 1.0f && setup.mode == MODE_PLAIN &&
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
-  makeRects(mask, solidInterior);
+  coverMask(mask, solidInterior, kBandRows, kMaxBands, quads_);
   glBindVertexArray(vertexArray_);
-  auto draw = [&](const Program& program, const float* rects, int count) {
+  auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
+    int count = packQuads(quads, box);
     glUseProgram(program.id);
-    glUniform4fv(program.uRects, count, rects);
+    glUniform4fv(program.uSides, count, sides_);
+    glUniform4fv(program.uRows, (count + 1) / 2, rows_);
     glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
     glUniform4fv(program.uColor, 1, premultiplied);
     glDrawArrays(GL_TRIANGLES, 0, 6 * count);
   };
-  if (blendedCount_ > 0) {
+  if (!quads_.blended.empty()) {
     const Program& program = setup.simple() ? simple_ : general_;
     glUseProgram(program.id);
     glUniform2i(program.uOrigin, box.x, box.y);
     if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
-    draw(program, blendedRects_, blendedCount_);
+    draw(program, quads_.blended);
   }
-  if (solidCount_ > 0) {
+  if (!quads_.solid.empty()) {
     glDisable(GL_BLEND);
-    draw(solid_, solidRects_, solidCount_);
+    draw(solid_, quads_.solid);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "geometry/polygon.hpp"
 #include "raster/coverage.hpp"
+#include "raster/quads.hpp"
 
 namespace tq {
 
@@ -49,11 +50,9 @@ class GlRenderer {
   bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
                      unsigned internalFormat, unsigned format);
   bool ensureDestinationCopy(int width, int height);
-  // Groups the mask's rows into at most kMaxBands bands and covers each with
-  // rectangles that hold all its coverage: with solidInterior, one over the
-  // band's fully covered pixels (solidRects_) and the rest on either side
-  // (blendedRects_); otherwise one blended rectangle a band.
-  void makeRects(const CoverageMask& mask, bool solidInterior);
+  // Puts the first kMaxQuads quads, moved onto the surface, into the
+  // uniform arrays; returns how many.
+  int packQuads(const std::vector<Quad>& quads, const IntRect& box);
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
@@ -61,7 +60,7 @@ class GlRenderer {
   int surfaceHeight_ = 0;
   struct Program {
     unsigned id = 0;
-    int uRects = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1;
+    int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1;
   };
   bool link(Program& program, unsigned vertexShader, const char* fragmentSource);
   Program general_;  // every blend mode
@@ -85,11 +84,10 @@ class GlRenderer {
   unsigned destinationFramebuffer_ = 0;
   static constexpr int kMaxBands = 64;
   static constexpr int kBandRows = 16;  // fewer, taller bands: each quad has a setup cost too
-  static constexpr int kMinSolidWidth = 8;
-  float solidRects_[kMaxBands * 4] = {};
-  float blendedRects_[kMaxBands * 2 * 4] = {};
-  int solidCount_ = 0;
-  int blendedCount_ = 0;
+  static constexpr int kMaxQuads = 2 * kMaxBands;  // as the vertex shader's arrays hold
+  QuadSet quads_;
+  float sides_[kMaxQuads * 4] = {};
+  float rows_[kMaxQuads * 2] = {};
 };
 
 }  // namespace tq

@@ -33,6 +33,8 @@ class CapabilityList {
 // State touched by a fill: program, vertex array, textures and samplers of
 // units 0 and 1, framebuffer bindings, viewport, blending, colour mask,
 // polygon mode, pixel unpacking, and the per-fragment tests (switched off).
+// Multisampling is switched off too: each pixel then belongs wholly to the
+// piece of the fill its centre lies in, and takes one value in all samples.
 class DrawStateGuard {
  public:
   explicit DrawStateGuard(bool compatibility) : compatibility_(compatibility) {
@@ -65,7 +67,7 @@ class DrawStateGuard {
     for (GLenum cap :
          {GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_DEPTH_TEST, GL_CULL_FACE, GL_COLOR_LOGIC_OP,
           GL_RASTERIZER_DISCARD, GL_FRAMEBUFFER_SRGB, GL_SAMPLE_ALPHA_TO_COVERAGE,
-          GL_SAMPLE_COVERAGE, GL_SAMPLE_MASK, GL_POLYGON_SMOOTH}) {
+          GL_SAMPLE_COVERAGE, GL_SAMPLE_MASK, GL_POLYGON_SMOOTH, GL_MULTISAMPLE}) {
       tests_.save(cap);
     }
     if (compatibility_) {

@@ -272,7 +272,8 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
     float* c = accum_.data() + size_t(row) * size_t(stride_);
     uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width);
     uint8_t* touched = touched_.data() + size_t(row) * size_t(chunksPerRow_);
-    float acc = 0.0f;
+    float acc = 0.0f, valueAcc = 0.0f;
+    uint8_t value = 0;  // the coverage of valueAcc
     int first = width, last = 0;
     // Fully covered runs are followed a chunk at a time through the chunks no
     // edge touched and then widened pixel by pixel into their neighbours.
@@ -289,9 +290,10 @@ void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
       uint8_t* t = touched + (begin >> kChunkShift);
       if (!*t) {
         // No edge here: the winding stays what it was.
-        float one = acc;
-        uint8_t value;
-        convertRow(&one, &value, 1, evenOdd, antialias_);
+        if (acc != valueAcc) {
+          float one = valueAcc = acc;
+          convertRow(&one, &value, 1, evenOdd, antialias_);
+        }
         std::memset(dst + begin, value, size_t(end - begin));
         // Parts of the outline past the box's right side leave the winding
         // set up to the row's end.

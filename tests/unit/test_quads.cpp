@@ -1,0 +1,134 @@
+// The trapezoids a coverage mask is composited in: every covered pixel's
+// centre in exactly one, the solid ones over full pixels only, all inside the box.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "raster/coverage.hpp"
+#include "raster/quads.hpp"
+
+namespace tq {
+namespace {
+
+Polygon polygon(const std::vector<std::vector<Point>>& contours) {
+  Polygon poly;
+  for (const auto& c : contours) {
+    poly.points.insert(poly.points.end(), c.begin(), c.end());
+    poly.contourEnds.push_back(uint32_t(poly.points.size()));
+  }
+  return poly;
+}
+
+std::vector<Point> circle(float cx, float cy, float r, bool reversed = false) {
+  std::vector<Point> c;
+  for (int i = 0; i < 90; ++i) {
+    double a = (reversed ? -1 : 1) * 2 * M_PI * i / 90;
+    c.push_back({float(cx + r * std::cos(a)), float(cy + r * std::sin(a))});
+  }
+  return c;
+}
+
+// Whether the centre (x, y) is in q, with the left side in and the right side
+// out, so that neighbours sharing a side do not both count a centre on it.
+bool holds(const Quad& q, double x, double y) {
+  if (y < q.bottom || y >= q.top) return false;
+  double t = (y - q.bottom) / (q.top - q.bottom);
+  double left = q.bottomLeft + t * (q.topLeft - q.bottomLeft);
+  double right = q.bottomRight + t * (q.topRight - q.bottomRight);
+  return x >= left && x < right;
+}
+
+struct Counts {
+  int solidPixels = 0;
+  int blendedPixels = 0;
+};
+
+// Checks the promises for every pixel of the box and returns how the
+// covered pixels were split.
+Counts expectCovers(const CoverageMask& m, const QuadSet& quads, const char* what) {
+  Counts counts;
+  for (const std::vector<Quad>* set : {&quads.solid, &quads.blended}) {
+    for (const Quad& q : *set) {
+      for (float x : {q.bottomLeft, q.bottomRight, q.topLeft, q.topRight}) {
+        EXPECT_GE(x, 0.0f) << what;
+        EXPECT_LE(x, float(m.box.width)) << what;
+      }
+      EXPECT_LE(q.bottomLeft, q.bottomRight) << what;
+      EXPECT_LE(q.topLeft, q.topRight) << what;
+    }
+  }
+  for (int y = 0; y < m.box.height; ++y) {
+    for (int x = 0; x < m.box.width; ++x) {
+      uint8_t a = m.alpha[size_t(y) * size_t(m.box.width) + size_t(x)];
+      int solid = 0, blended = 0;
+      for (const Quad& q : quads.solid) solid += holds(q, x + 0.5, y + 0.5);
+      for (const Quad& q : quads.blended) blended += holds(q, x + 0.5, y + 0.5);
+      if (solid) {
+        EXPECT_EQ(a, 255) << what << ": solid over a partial pixel at " << x << ", " << y;
+      }
+      if (a != 0) {
+        EXPECT_EQ(solid + blended, 1) << what << ": pixel " << x << ", " << y;
+      } else {
+        EXPECT_LE(solid + blended, 1) << what << ": pixel " << x << ", " << y;
+      }
+      counts.solidPixels += solid;
+      counts.blendedPixels += blended && a != 0;
+    }
+  }
+  return counts;
+}
+
+RasterOptions options(int w, int h, VGFillRule rule) {
+  RasterOptions o;
+  o.fillRule = rule;
+  o.clip = IntRect{0, 0, w, h};
+  return o;
+}
+
+TEST(Quads, CoverEachPixelOnceWithSolidInteriors) {
+  Rasterizer r;
+  CoverageMask m;
+  QuadSet quads;
+  // A disc: most of it is drawn solid, the blended rim is thin.
+  ASSERT_TRUE(
+      r.rasterize(polygon({circle(100.3f, 90.7f, 70.0f)}), options(200, 200, VG_NON_ZERO), m));
+  coverMask(m, true, 16, 64, quads);
+  Counts disc = expectCovers(m, quads, "disc");
+  EXPECT_GT(disc.solidPixels, 5 * disc.blendedPixels);
+  // Without the solid interior everything is blended, still once.
+  coverMask(m, false, 16, 64, quads);
+  EXPECT_TRUE(quads.solid.empty());
+  expectCovers(m, quads, "disc, blended only");
+  // A ring, a disc cut by the box's sides, and a band count of one.
+  ASSERT_TRUE(r.rasterize(polygon({circle(100, 100, 80), circle(100, 100, 40, true)}),
+                          options(200, 200, VG_EVEN_ODD), m));
+  coverMask(m, true, 16, 64, quads);
+  expectCovers(m, quads, "ring");
+  ASSERT_TRUE(r.rasterize(polygon({circle(180, 20, 70)}), options(200, 200, VG_NON_ZERO), m));
+  coverMask(m, true, 16, 64, quads);
+  expectCovers(m, quads, "disc past the sides");
+  coverMask(m, true, 1, 1, quads);
+  expectCovers(m, quads, "one band");
+}
+
+TEST(Quads, RandomPolygonsUnderBothRules) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> coord(-10.0f, 130.0f);
+  Rasterizer r;
+  CoverageMask m;
+  QuadSet quads;
+  for (int trial = 0; trial < 60; ++trial) {
+    std::vector<Point> poly;
+    for (int k = 0; k < 3 + trial % 6; ++k) poly.push_back({coord(rng), coord(rng)});
+    if (!r.rasterize(polygon({poly}), options(120, 120, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD), m))
+      continue;
+    coverMask(m, true, 4 + trial % 20, 64, quads);
+    expectCovers(m, quads, "random polygon");
+    if (HasFailure()) break;
+  }
+}
+
+}  // namespace
+}  // namespace tq
