@@ -76,8 +76,16 @@ int main(int argc, char** argv) {
   }
   std::vector<double> morph, base, interp, ratios;
   for (int r = 0; r < rounds; ++r) {
-    double b = run(baselineFrame, frames);
-    double m = run(drawMorphFrame, frames);
+    // Alternate which loop goes first, so that a drift of the machine's speed
+    // within a round favours neither.
+    double b = 0, m = 0;
+    if (r % 2) {
+      m = run(drawMorphFrame, frames);
+      b = run(baselineFrame, frames);
+    } else {
+      b = run(baselineFrame, frames);
+      m = run(drawMorphFrame, frames);
+    }
     double i = run(interpolateOnlyFrame, frames);
     base.push_back(b);
     morph.push_back(m);
@@ -88,12 +96,14 @@ int main(int argc, char** argv) {
         " (without the fill %.1f us/frame)\n",
         r + 1, b * 1e6, m * 1e6, m / b, i * 1e6);
   }
-  auto median = [](std::vector<double> v) {
+  auto quantile = [](std::vector<double> v, double q) {
     std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return v[size_t(q * double(v.size() - 1) + 0.5)];
   };
+  auto median = [&](const std::vector<double>& v) { return quantile(v, 0.5); };
   std::printf("median: baseline %.1f us/frame, morph %.1f us/frame (without the fill %.1f)\n",
               median(base) * 1e6, median(morph) * 1e6, median(interp) * 1e6);
-  std::printf("CPU ratio morph / baseline: %.3f\n", median(ratios));
+  std::printf("CPU ratio morph / baseline: %.3f (quartiles %.3f to %.3f over %d rounds)\n",
+              median(ratios), quantile(ratios, 0.25), quantile(ratios, 0.75), rounds);
   return 0;
 }

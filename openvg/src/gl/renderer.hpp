@@ -83,7 +83,7 @@ class GlRenderer {
   int destinationHeight_ = 0;
   unsigned destinationFramebuffer_ = 0;
   static constexpr int kMaxBands = 64;
-  static constexpr int kBandRows = 16;  // fewer, taller bands: each quad has a setup cost too
+  static constexpr int kBandRows = 32;  // tall bands: each trapezoid has a setup cost too
   static constexpr int kMaxQuads = 2 * kMaxBands;  // as the vertex shader's arrays hold
   QuadSet quads_;
   float sides_[kMaxQuads * 4] = {};
