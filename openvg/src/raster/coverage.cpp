@@ -73,12 +73,13 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   originX_ = box.x;
   originY_ = box.y;
   antialias_ = options.antialias;
-  size_t cells = size_t(stride_) * size_t(height_);
-  if (accum_.size() < cells) accum_.resize(cells, 0.0f);  // stays all zero between calls
+  size_t cells = size_t(stride_) * size_t(kStripRows);
+  if (accum_.size() < cells) accum_.resize(cells, 0.0f);  // stays all zero between strips
   chunksPerRow_ = (stride_ >> kChunkShift) + 1;
-  size_t chunks = size_t(chunksPerRow_) * size_t(height_);
+  size_t chunks = size_t(chunksPerRow_) * size_t(kStripRows);
   if (touched_.size() < chunks) touched_.resize(chunks, 0);  // likewise
 
+  edges_.clear();
   uint32_t begin = 0;
   for (uint32_t end : poly.contourEnds) {
     end = std::min<uint32_t>(end, uint32_t(poly.points.size()));
@@ -91,8 +92,34 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
     begin = end;
   }
 
+  // Edges by the strip of their first row (a counting sort).
+  const int strips = (height_ + kStripRows - 1) / kStripRows;
+  stripStart_.assign(size_t(strips) + 1, 0);
+  for (const Edge& e : edges_) ++stripStart_[size_t(e.firstRow / kStripRows) + 1];
+  for (int k = 0; k < strips; ++k) stripStart_[size_t(k) + 1] += stripStart_[size_t(k)];
+  order_.resize(edges_.size());
+  nextActive_.assign(stripStart_.begin(), stripStart_.end() - 1);  // fill positions
+  for (uint32_t i = 0; i < edges_.size(); ++i) {
+    order_[nextActive_[size_t(edges_[i].firstRow / kStripRows)]++] = i;
+  }
+
   out.box = box;
-  resolve(options, out);
+  out.alpha.resize(size_t(width_) * size_t(height_));
+  out.spans.resize(size_t(height_));
+  active_.clear();
+  for (int k = 0; k < strips; ++k) {
+    stripBegin_ = k * kStripRows;
+    stripEnd_ = std::min(height_, stripBegin_ + kStripRows);
+    nextActive_.clear();
+    auto run = [&](uint32_t i) {
+      accumulate(edges_[i]);
+      if (edges_[i].lastRow > stripEnd_) nextActive_.push_back(i);
+    };
+    for (uint32_t i : active_) run(i);
+    for (uint32_t j = stripStart_[size_t(k)]; j < stripStart_[size_t(k) + 1]; ++j) run(order_[j]);
+    std::swap(active_, nextActive_);
+    resolveRows(options, out);
+  }
   if (options.scissor) applyScissor(options, out);
   return true;
 }
@@ -101,7 +128,7 @@ void Rasterizer::addEdge(double x0, double y0, double x1, double y1) {
   if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) return;
   if (y0 == y1) return;
   if (!antialias_) {
-    addSampledEdge(x0, y0, x1, y1);
+    keepEdge(x0, y0, x1, y1);
     return;
   }
   // Clip to the box's rows; parts above or below cover nothing inside it.
@@ -142,12 +169,35 @@ void Rasterizer::addEdgeClippedX(double x0, double y0, double x1, double y1) {
   if (n == 2 && cuts[0] > cuts[1]) std::swap(cuts[0], cuts[1]);
   double px = x0, py = y0;
   auto emit = [&](double qx, double qy) {
-    addEdgeInBox(std::clamp(px, 0.0, w), py, std::clamp(qx, 0.0, w), qy);
+    keepEdge(std::clamp(px, 0.0, w), py, std::clamp(qx, 0.0, w), qy);
     px = qx;
     py = qy;
   };
   for (int i = 0; i < n; ++i) emit(x0 + (x1 - x0) * cuts[i], y0 + (y1 - y0) * cuts[i]);
   emit(x1, y1);
+}
+
+void Rasterizer::keepEdge(double x0, double y0, double x1, double y1) {
+  if (y0 == y1) return;
+  double lo = std::min(y0, y1), hi = std::max(y0, y1);
+  int first, last;
+  if (antialias_) {
+    first = int(std::clamp(std::floor(lo), 0.0, double(height_)));
+    last = int(std::clamp(std::ceil(hi), 0.0, double(height_)));
+  } else {
+    // The rows whose centre row + 0.5 lies in [lo, hi).
+    first = int(std::clamp(std::ceil(lo - 0.5), 0.0, double(height_)));
+    last = int(std::clamp(std::ceil(hi - 0.5), 0.0, double(height_)));
+  }
+  if (first >= last) return;
+  edges_.push_back(Edge{x0, y0, x1, y1, first, last});
+}
+
+void Rasterizer::accumulate(const Edge& e) {
+  if (antialias_)
+    addEdgeInBox(e.x0, e.y0, e.x1, e.y1);
+  else
+    addSampledEdge(e.x0, e.y0, e.x1, e.y1);
 }
 
 void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1) {
@@ -160,8 +210,8 @@ void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1) {
   }
   double w = width_;
   double dxdy = (x1 - x0) / (y1 - y0);
-  int rowBegin = std::max(0, int(std::floor(y0)));
-  int rowEnd = std::min(height_, int(std::ceil(y1)));
+  int rowBegin = std::max(stripBegin_, int(std::floor(y0)));
+  int rowEnd = std::min(stripEnd_, int(std::ceil(y1)));
   for (int row = rowBegin; row < rowEnd; ++row) {
     double bottom = std::max<double>(row, y0);
     double top = std::min<double>(row + 1, y1);
@@ -171,12 +221,12 @@ void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1) {
     double xb = std::clamp(x0 + (top - y0) * dxdy, 0.0, w);
     float d = float(dy) * dir;
     double lo = std::min(xa, xb), hi = std::max(xa, xb);
-    float* cell = accum_.data() + size_t(row) * size_t(stride_);
+    float* cell = accum_.data() + size_t(row - stripBegin_) * size_t(stride_);
     double loFloor = std::floor(lo);
     int i0 = int(loFloor);
     double hiCeil = std::ceil(hi);
     int i1 = int(hiCeil);
-    markTouched(row, i0, std::max(i1, i0 + 1));
+    markTouched(row - stripBegin_, i0, std::max(i1, i0 + 1));
     if (i1 <= i0 + 1) {
       // Within one pixel column: the pixel gets the area right of the edge's
       // mean position, the next pixel the rest.
@@ -218,14 +268,14 @@ void Rasterizer::addSampledEdge(double x0, double y0, double x1, double y1) {
     dir = -1.0f;
   }
   // Rows whose centre row + 0.5 lies in [y0, y1).
-  int rowBegin = int(std::clamp(std::ceil(y0 - 0.5), 0.0, double(height_)));
-  int rowEnd = int(std::clamp(std::ceil(y1 - 0.5), 0.0, double(height_)));
+  int rowBegin = int(std::clamp(std::ceil(y0 - 0.5), double(stripBegin_), double(stripEnd_)));
+  int rowEnd = int(std::clamp(std::ceil(y1 - 0.5), double(stripBegin_), double(stripEnd_)));
   for (int row = rowBegin; row < rowEnd; ++row) {
     double yc = row + 0.5;
     double x = x0 + (x1 - x0) * ((yc - y0) / (y1 - y0));
     double first = std::clamp(std::ceil(x - 0.5), 0.0, double(width_));
-    accum_[size_t(row) * size_t(stride_) + size_t(first)] += dir;
-    markTouched(row, int(first), int(first));
+    accum_[size_t(row - stripBegin_) * size_t(stride_) + size_t(first)] += dir;
+    markTouched(row - stripBegin_, int(first), int(first));
   }
 }
 
@@ -237,16 +287,19 @@ namespace {
 template <bool EvenOdd, bool Antialias>
 void convertRun(float* __restrict cells, uint8_t* __restrict dst, int count) {
   for (int i = 0; i < count; ++i) {
+    // Arithmetic and minima only, no conditional computation, so that the
+    // compiler vectorises without relaxing floating-point rules.
     float a = std::min(std::fabs(cells[i]), 1.0e6f);
     cells[i] = 0.0f;
     float v;
     if constexpr (EvenOdd) {
       float folded = a - 2.0f * float(int(a * 0.5f));  // a mod 2, a >= 0
-      v = std::min(folded, 2.0f - folded);
+      v = 1.0f - std::fabs(1.0f - folded);             // folded or 2 - folded
     } else {
       v = std::min(a, 1.0f);
     }
-    if constexpr (!Antialias) v = v > 0.5f ? 1.0f : 0.0f;
+    // Without antialiasing the windings are whole numbers: v is 0 or 1.
+    if constexpr (!Antialias) v = float(int(v + 0.5f));
     dst[i] = uint8_t(int(v * 255.0f + 0.5f));
   }
 }
@@ -262,16 +315,14 @@ void convertRow(float* cells, uint8_t* dst, int count, bool evenOdd, bool antial
 
 }  // namespace
 
-void Rasterizer::resolve(const RasterOptions& options, CoverageMask& out) {
-  out.alpha.resize(size_t(width_) * size_t(height_));
-  out.spans.resize(size_t(height_));
+void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out) {
   const bool evenOdd = options.fillRule == VG_EVEN_ODD;
   const int width = width_;
   const int chunk = 1 << kChunkShift;
-  for (int row = 0; row < height_; ++row) {
-    float* c = accum_.data() + size_t(row) * size_t(stride_);
+  for (int row = stripBegin_; row < stripEnd_; ++row) {
+    float* c = accum_.data() + size_t(row - stripBegin_) * size_t(stride_);
     uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width);
-    uint8_t* touched = touched_.data() + size_t(row) * size_t(chunksPerRow_);
+    uint8_t* touched = touched_.data() + size_t(row - stripBegin_) * size_t(chunksPerRow_);
     float acc = 0.0f, valueAcc = 0.0f;
     uint8_t value = 0;  // the coverage of valueAcc
     int first = width, last = 0;

@@ -76,22 +76,42 @@ class Rasterizer {
   bool rasterize(const Polygon& poly, const RasterOptions& options, CoverageMask& out);
 
  private:
+  // An edge in box coordinates (clipped to the box when antialiased) and
+  // the rows [firstRow, lastRow) it adds to.
+  struct Edge {
+    double x0, y0, x1, y1;
+    int firstRow, lastRow;
+  };
   void addEdge(double x0, double y0, double x1, double y1);
   void addEdgeClippedX(double x0, double y0, double x1, double y1);
+  void keepEdge(double x0, double y0, double x1, double y1);
+  void accumulate(const Edge& e);
   void addEdgeInBox(double x0, double y0, double x1, double y1);
   void addSampledEdge(double x0, double y0, double x1, double y1);
-  void resolve(const RasterOptions& options, CoverageMask& out);
+  void resolveRows(const RasterOptions& options, CoverageMask& out);
   void applyScissor(const RasterOptions& options, CoverageMask& out);
 
-  std::vector<float> accum_;  // (width + 2) cells a row, row-major
+  // Edges are gathered first and then accumulated a strip of rows at a
+  // time into a buffer small enough to stay in the first-level cache, which
+  // a buffer for the whole box would not: between frames the renderer's own
+  // work moves it out, and every edge would wait on memory.
+  static constexpr int kStripRows = 16;
+  std::vector<Edge> edges_;
+  std::vector<uint32_t> order_;                // edge indices by the strip they start in
+  std::vector<uint32_t> stripStart_;           // per strip, where its edges begin in order_
+  std::vector<uint32_t> active_, nextActive_;  // edges reaching into the next strip
+  int stripBegin_ = 0;                         // the rows being accumulated
+  int stripEnd_ = 0;
+
+  std::vector<float> accum_;  // (width + 2) cells a row of the strip, row-major
   std::vector<uint8_t> scissorMask_;
   // One flag per run of kChunk cells of a row that some edge wrote to: the
   // runs no edge touched hold a constant winding and are filled in one go.
   static constexpr int kChunkShift = 4;
   std::vector<uint8_t> touched_;
   int chunksPerRow_ = 0;
-  void markTouched(int row, int first, int last) {
-    uint8_t* t = touched_.data() + std::size_t(row) * std::size_t(chunksPerRow_);
+  void markTouched(int stripRow, int first, int last) {
+    uint8_t* t = touched_.data() + std::size_t(stripRow) * std::size_t(chunksPerRow_);
     for (int c = first >> kChunkShift; c <= (last >> kChunkShift); ++c) t[c] = 1;
   }
   int width_ = 0;
