@@ -120,6 +120,19 @@ Comparison expectMorphMatches(float amount, const char* what) {
   return c;
 }
 
+// A closed outline through the corners given.
+Shape polygon(std::initializer_list<Vec2> corners) {
+  Shape s;
+  for (const Vec2& p : corners) {
+    if (&p == corners.begin())
+      s.moveTo(p.x, p.y);
+    else
+      s.lineTo(p.x, p.y);
+  }
+  s.close();
+  return s;
+}
+
 Shape star() {
   Shape s;
   for (int i = 0; i < 5; ++i) {
@@ -210,12 +223,7 @@ TEST(Fill, ShapesCutByTheSurfaceSides) {
   expectMatches(morphShape(0.5f), Affine::scale(3, 3).then(Affine::translate(380, 200)),
                 VG_EVEN_ODD, "large outline past right");
   // A box starting on a multiple of 16 columns, through the right side.
-  Shape band;
-  band.moveTo(16, 100.5);
-  band.lineTo(480, 120.5);
-  band.lineTo(470, 300.5);
-  band.lineTo(30, 280.5);
-  band.close();
+  Shape band = polygon({{16, 100.5}, {480, 120.5}, {470, 300.5}, {30, 280.5}});
   expectMatches(band, Affine::translate(0, 0), VG_NON_ZERO, "quadrilateral past right");
 }
 
@@ -265,12 +273,7 @@ TEST(Fill, BlendModesMatchTheirEquations) {
   const VGfloat color[4] = {s[0], s[1], s[2], as};
   vgSetParameterfv(paint, VG_PAINT_COLOR, 4, color);
   vgSetPaint(paint, VG_FILL_PATH);
-  Shape square;
-  square.moveTo(100.5, 100);
-  square.lineTo(300.5, 100);
-  square.lineTo(300.5, 300);
-  square.lineTo(100.5, 300);
-  square.close();
+  Shape square = polygon({{100.5, 100}, {300.5, 100}, {300.5, 300}, {100.5, 300}});
   VGPath path = square.makePath();
   for (const Case& c : cases) {
     const VGfloat bg[4] = {d[0], d[1], d[2], 1};

@@ -8,18 +8,12 @@
 
 #include "raster/coverage.hpp"
 #include "raster/quads.hpp"
+#include "test_raster_support.hpp"
 
 namespace tq {
 namespace {
 
-Polygon polygon(const std::vector<std::vector<Point>>& contours) {
-  Polygon poly;
-  for (const auto& c : contours) {
-    poly.points.insert(poly.points.end(), c.begin(), c.end());
-    poly.contourEnds.push_back(uint32_t(poly.points.size()));
-  }
-  return poly;
-}
+using namespace tq::test;
 
 std::vector<Point> circle(float cx, float cy, float r, bool reversed = false) {
   std::vector<Point> c;
@@ -80,20 +74,13 @@ Counts expectCovers(const CoverageMask& m, const QuadSet& quads, const char* wha
   return counts;
 }
 
-RasterOptions options(int w, int h, VGFillRule rule) {
-  RasterOptions o;
-  o.fillRule = rule;
-  o.clip = IntRect{0, 0, w, h};
-  return o;
-}
-
 TEST(Quads, CoverEachPixelOnceWithSolidInteriors) {
   Rasterizer r;
   CoverageMask m;
   QuadSet quads;
   // A disc: most of it is drawn solid, the blended rim is thin.
   ASSERT_TRUE(
-      r.rasterize(polygon({circle(100.3f, 90.7f, 70.0f)}), options(200, 200, VG_NON_ZERO), m));
+      r.rasterize(makePolygon({circle(100.3f, 90.7f, 70.0f)}), options(200, 200, VG_NON_ZERO), m));
   coverMask(m, true, 16, 64, quads);
   Counts disc = expectCovers(m, quads, "disc");
   EXPECT_GT(disc.solidPixels, 5 * disc.blendedPixels);
@@ -102,11 +89,11 @@ TEST(Quads, CoverEachPixelOnceWithSolidInteriors) {
   EXPECT_TRUE(quads.solid.empty());
   expectCovers(m, quads, "disc, blended only");
   // A ring, a disc cut by the box's sides, and a band count of one.
-  ASSERT_TRUE(r.rasterize(polygon({circle(100, 100, 80), circle(100, 100, 40, true)}),
+  ASSERT_TRUE(r.rasterize(makePolygon({circle(100, 100, 80), circle(100, 100, 40, true)}),
                           options(200, 200, VG_EVEN_ODD), m));
   coverMask(m, true, 16, 64, quads);
   expectCovers(m, quads, "ring");
-  ASSERT_TRUE(r.rasterize(polygon({circle(180, 20, 70)}), options(200, 200, VG_NON_ZERO), m));
+  ASSERT_TRUE(r.rasterize(makePolygon({circle(180, 20, 70)}), options(200, 200, VG_NON_ZERO), m));
   coverMask(m, true, 16, 64, quads);
   expectCovers(m, quads, "disc past the sides");
   coverMask(m, true, 1, 1, quads);
@@ -122,7 +109,8 @@ TEST(Quads, RandomPolygonsUnderBothRules) {
   for (int trial = 0; trial < 60; ++trial) {
     std::vector<Point> poly;
     for (int k = 0; k < 3 + trial % 6; ++k) poly.push_back({coord(rng), coord(rng)});
-    if (!r.rasterize(polygon({poly}), options(120, 120, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD), m))
+    if (!r.rasterize(makePolygon({poly}), options(120, 120, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD),
+                     m))
       continue;
     coverMask(m, true, 4 + trial % 20, 64, quads);
     expectCovers(m, quads, "random polygon");

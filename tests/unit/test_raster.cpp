@@ -6,20 +6,12 @@
 #include <vector>
 
 #include "raster/coverage.hpp"
+#include "test_raster_support.hpp"
 
 namespace tq {
 namespace {
 
-using Contour = std::vector<Point>;
-
-Polygon makePolygon(const std::vector<Contour>& contours) {
-  Polygon poly;
-  for (const Contour& c : contours) {
-    poly.points.insert(poly.points.end(), c.begin(), c.end());
-    poly.contourEnds.push_back(uint32_t(poly.points.size()));
-  }
-  return poly;
-}
+using namespace tq::test;
 
 Contour rect(float x0, float y0, float x1, float y1, bool reversed = false) {
   Contour c{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
@@ -64,14 +56,6 @@ double exactPixelArea(const Contour& poly, int px, int py) {
     area += a.first * b.second - b.first * a.second;
   }
   return std::fabs(area) * 0.5;
-}
-
-RasterOptions options(int w, int h, VGFillRule rule = VG_EVEN_ODD, bool aa = true) {
-  RasterOptions o;
-  o.fillRule = rule;
-  o.antialias = aa;
-  o.clip = IntRect{0, 0, w, h};
-  return o;
 }
 
 // Coverage at surface pixel (x, y) as a fraction, 0 outside the mask's box.

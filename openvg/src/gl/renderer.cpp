@@ -386,9 +386,9 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
   coverMask(mask, solidInterior, kBandRows, kMaxBands, quads_);
   glBindVertexArray(vertexArray_);
+  // Draws quads with the program in use.
   auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
     int count = packQuads(quads, box);
-    glUseProgram(program.id);
     glUniform4fv(program.uSides, count, sides_);
     glUniform4fv(program.uRows, (count + 1) / 2, rows_);
     glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
@@ -404,6 +404,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   }
   if (!quads_.solid.empty()) {
     glDisable(GL_BLEND);
+    glUseProgram(solid_.id);
     draw(solid_, quads_.solid);
   }
 }
