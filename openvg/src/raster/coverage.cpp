@@ -5,6 +5,10 @@
 #include <cstring>
 #include <limits>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace tq {
 namespace {
 
@@ -41,9 +45,15 @@ IntRect scissorBounds(const std::vector<VGint>& rects) {
 }  // namespace
 
 bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, CoverageMask& out) {
+  // Every pixel of the box is written below, so the buffer keeps its old
+  // contents rather than being zeroed first; it is emptied only when nothing
+  // is covered.
   out.box = IntRect{};
-  out.alpha.clear();
-  if (poly.points.empty()) return false;
+  auto nothing = [&] {
+    out.alpha.clear();
+    return false;
+  };
+  if (poly.points.empty()) return nothing();
 
   double minX = std::numeric_limits<double>::infinity(), minY = minX;
   double maxX = -minX, maxY = -minX;
@@ -54,7 +64,7 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
     minY = std::min<double>(minY, p.y);
     maxY = std::max<double>(maxY, p.y);
   }
-  if (!(minX <= maxX)) return false;
+  if (!(minX <= maxX)) return nothing();
 
   IntRect bounds;
   bounds.x = clampToInt(std::floor(minX));
@@ -65,7 +75,7 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   if (options.scissor) {
     box = options.scissorRects ? intersect(box, scissorBounds(*options.scissorRects)) : IntRect{};
   }
-  if (box.empty()) return false;
+  if (box.empty()) return nothing();
 
   width_ = box.width;
   height_ = box.height;
@@ -304,6 +314,28 @@ void convertRun(float* __restrict cells, uint8_t* __restrict dst, int count) {
   }
 }
 
+// Turns cells into running sums starting from acc; returns the last sum.
+// Four lanes at a time where SSE is there: the sums within a group of four
+// take two shifted adds, so the dependency chain runs once a group rather
+// than once a cell.
+float prefixSum(float* cells, int count, float acc) {
+  int i = 0;
+#ifdef __SSE2__
+  __m128 carry = _mm_set1_ps(acc);
+  for (; i + 4 <= count; i += 4) {
+    __m128 x = _mm_loadu_ps(cells + i);
+    x = _mm_add_ps(x, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(x), 4)));
+    x = _mm_add_ps(x, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(x), 8)));
+    x = _mm_add_ps(x, carry);
+    _mm_storeu_ps(cells + i, x);
+    carry = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3));
+  }
+  acc = _mm_cvtss_f32(carry);
+#endif
+  for (; i < count; ++i) cells[i] = acc += cells[i];
+  return acc;
+}
+
 void convertRow(float* cells, uint8_t* dst, int count, bool evenOdd, bool antialias) {
   if (evenOdd)
     antialias ? convertRun<true, true>(cells, dst, count)
@@ -345,7 +377,11 @@ void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out) {
           float one = valueAcc = acc;
           convertRow(&one, &value, 1, evenOdd, antialias_);
         }
-        std::memset(dst + begin, value, size_t(end - begin));
+        // A whole chunk is a fixed-size store the compiler inlines.
+        if (end - begin == chunk)
+          std::memset(dst + begin, value, size_t(chunk));
+        else
+          std::memset(dst + begin, value, size_t(end - begin));
         // Parts of the outline past the box's right side leave the winding
         // set up to the row's end.
         if (value != 0) last = end;
@@ -360,7 +396,7 @@ void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out) {
       *t = 0;
       first = std::min(first, begin);
       last = end;
-      for (int i = begin; i < end; ++i) c[i] = acc += c[i];
+      acc = prefixSum(c + begin, end - begin, acc);
       convertRow(c + begin, dst + begin, end - begin, evenOdd, antialias_);
     }
     closeRun(width);
