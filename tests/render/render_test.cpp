@@ -227,6 +227,17 @@ TEST(Fill, ShapesCutByTheSurfaceSides) {
   expectMatches(band, Affine::translate(0, 0), VG_NON_ZERO, "quadrilateral past right");
 }
 
+TEST(Fill, SawtoothSidesInManyBands) {
+  // Sides that swing 120 pixels every 8 rows: the fill is cut into bands of
+  // 8 rows, more trapezoids than one draw call takes.
+  Shape s;
+  s.moveTo(140.5, 16.0);
+  for (int k = 1; k <= 45; ++k) s.lineTo(k % 2 ? 20.5 : 140.5, 16.0 + 8.0 * k);
+  for (int k = 45; k >= 0; --k) s.lineTo(k % 2 ? 379.5 : 259.5, 16.0 + 8.0 * k);
+  s.close();
+  expectMatches(s, Affine{}, VG_NON_ZERO, "sawtooth sides");
+}
+
 TEST(Fill, AntialiasedAfterMultisamplingWasSwitchedOff) {
   glEnable(GL_MULTISAMPLE);
   expectMorphMatches(0.0f, "apple, multisample on");

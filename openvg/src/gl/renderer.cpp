@@ -213,8 +213,9 @@ bool GlRenderer::init() {
   glDeleteShader(vs);
   if (!ok) return false;
   glGenVertexArrays(1, &vertexArray_);
-  quads_.solid.reserve(kMaxBands);
-  quads_.blended.reserve(kMaxQuads);
+  quads_.solid.reserve(kMaxQuads);
+  quads_.blended.reserve(2 * kMaxQuads);
+  quads_.bands.reserve(kMaxQuads);
   return vertexArray_ != 0;
 }
 
@@ -313,11 +314,11 @@ bool GlRenderer::ensureDestinationCopy(int width, int height) {
   return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-int GlRenderer::packQuads(const std::vector<Quad>& quads, const IntRect& box) {
-  int count = std::min(int(quads.size()), kMaxQuads);
+int GlRenderer::packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box) {
+  int count = int(std::min(quads.size() - first, size_t(kMaxQuads)));
   float x = float(box.x), y = float(box.y);
   for (int i = 0; i < count; ++i) {
-    const Quad& q = quads[size_t(i)];
+    const Quad& q = quads[first + size_t(i)];
     float* side = sides_ + 4 * i;
     side[0] = x + q.bottomLeft;
     side[1] = x + q.bottomRight;
@@ -384,16 +385,18 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   bool solidInterior =
       mode == VG_BLEND_SRC || (premultiplied[3] >= 1.0f && setup.mode == MODE_PLAIN &&
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
-  coverMask(mask, solidInterior, kBandRows, kMaxBands, quads_);
+  coverMask(mask, solidInterior, quads_);
   glBindVertexArray(vertexArray_);
-  // Draws quads with the program in use.
+  // Draws quads with the program in use, as many a call as its arrays hold.
   auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
-    int count = packQuads(quads, box);
-    glUniform4fv(program.uSides, count, sides_);
-    glUniform4fv(program.uRows, (count + 1) / 2, rows_);
     glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
     glUniform4fv(program.uColor, 1, premultiplied);
-    glDrawArrays(GL_TRIANGLES, 0, 6 * count);
+    for (size_t first = 0; first < quads.size(); first += kMaxQuads) {
+      int count = packQuads(quads, first, box);
+      glUniform4fv(program.uSides, count, sides_);
+      glUniform4fv(program.uRows, (count + 1) / 2, rows_);
+      glDrawArrays(GL_TRIANGLES, 0, 6 * count);
+    }
   };
   if (!quads_.blended.empty()) {
     const Program& program = setup.simple() ? simple_ : general_;

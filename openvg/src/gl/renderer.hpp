@@ -50,9 +50,9 @@ class GlRenderer {
   bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
                      unsigned internalFormat, unsigned format);
   bool ensureDestinationCopy(int width, int height);
-  // Puts the first kMaxQuads quads, moved onto the surface, into the
-  // uniform arrays; returns how many.
-  int packQuads(const std::vector<Quad>& quads, const IntRect& box);
+  // Puts up to kMaxQuads quads from first on, moved onto the surface, into
+  // the uniform arrays; returns how many.
+  int packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box);
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
@@ -82,9 +82,7 @@ class GlRenderer {
   int destinationWidth_ = 0;
   int destinationHeight_ = 0;
   unsigned destinationFramebuffer_ = 0;
-  static constexpr int kMaxBands = 64;
-  static constexpr int kBandRows = 32;  // tall bands: each trapezoid has a setup cost too
-  static constexpr int kMaxQuads = 2 * kMaxBands;  // as the vertex shader's arrays hold
+  static constexpr int kMaxQuads = 128;  // as the vertex shader's arrays hold
   QuadSet quads_;
   float sides_[kMaxQuads * 4] = {};
   float rows_[kMaxQuads * 2] = {};

@@ -3,6 +3,7 @@
 // pixels apart from the rest, so that they can take the paint unblended.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "raster/coverage.hpp"
@@ -20,14 +21,19 @@ struct Quad {
 struct QuadSet {
   std::vector<Quad> solid;    // over fully covered pixels only
   std::vector<Quad> blended;  // the rest of the covered pixels
+  // Scratch kept between calls: the chosen bands' rows, and per row the
+  // running sum of the least cost any cover of it can have.
+  std::vector<std::pair<int, int>> bands;
+  std::vector<double> rowBound;
 };
 
-// Splits the box's rows into bands of at least minRows rows (and at most
-// maxBands bands) and covers each band with at most three trapezoids whose
-// sides follow the rows' spans: one over its full runs when solidInterior is
-// set and they are wide enough, and the coverage on either side of it.
-// Reuses out's storage.
-void coverMask(const CoverageMask& mask, bool solidInterior, int minRows, int maxBands,
-               QuadSet& out);
+// Covers the box's rows with bands, each of at most three trapezoids whose
+// sides follow the rows' spans: one over the full runs when solidInterior is
+// set and they are wide enough, and the coverage on either side of it. Band
+// heights follow the outline: short where its sides curve, so that few
+// pixels are blended for nothing, and tall where they run straight, so that
+// there are few trapezoids. Bands are at least minRows high (rounded up to a
+// power of two) unless the box cuts them. Reuses out's storage.
+void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int minRows = 4);
 
 }  // namespace tq
