@@ -17,11 +17,17 @@
 
 namespace {
 
-double processSeconds() {
+double cpuSeconds(clockid_t clock) {
   timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  clock_gettime(clock, &ts);
   return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
+
+double processSeconds() { return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+
+// The application's own thread; the renderer's worker threads make up the
+// rest of the process.
+double threadSeconds() { return cpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
 // What the frame cycle does after the application's handler.
 void readoutAndSwap(int fps) {
@@ -58,22 +64,29 @@ double run(void (*frame)(float), int frames) {
 
 // The same comparison frame by frame: frames of the two loops take turns,
 // each one finished before the next starts, so that a change of the
-// machine's speed (other tenants, frequency) weighs on both alike. Returns
-// morph CPU time over baseline CPU time.
-double interleaved(int frames) {
-  double morph = 0, base = 0;
+// machine's speed (other tenants, frequency) weighs on both alike.
+struct Paired {
+  double ratio;        // morph CPU time over baseline CPU time, whole process
+  double extraMain;    // what a morph frame adds on the application's thread, seconds
+  double extraOthers;  // and on the renderer's other threads
+};
+
+Paired interleaved(int frames) {
+  double morph = 0, base = 0, morphMain = 0, baseMain = 0;
   for (int i = 0; i < frames; ++i) {
     for (int k = 0; k < 2; ++k) {
       bool isMorph = (i + k) % 2 == 0;
       glFinish();
-      double start = processSeconds();
+      double start = processSeconds(), startMain = threadSeconds();
       (isMorph ? drawMorphFrame : baselineFrame)(1.0f / 60.0f);
       readoutAndSwap(600 + i % 100);
       glFinish();
       (isMorph ? morph : base) += processSeconds() - start;
+      (isMorph ? morphMain : baseMain) += threadSeconds() - startMain;
     }
   }
-  return morph / base;
+  double extraMain = (morphMain - baseMain) / frames;
+  return {morph / base, extraMain, (morph - base) / frames - extraMain};
 }
 
 }  // namespace
@@ -94,7 +107,7 @@ int main(int argc, char** argv) {
     std::printf("%s alone: %.1f us/frame\n", morphOnly ? "morph" : "baseline", t * 1e6);
     return 0;
   }
-  std::vector<double> morph, base, interp, ratios, paired;
+  std::vector<double> morph, base, interp, ratios, paired, extraMain, extraOthers;
   for (int r = 0; r < rounds; ++r) {
     // Alternate which loop goes first, so that a drift of the machine's speed
     // within a round favours neither.
@@ -107,7 +120,10 @@ int main(int argc, char** argv) {
       m = run(drawMorphFrame, frames);
     }
     double i = run(interpolateOnlyFrame, frames);
-    paired.push_back(interleaved(frames));
+    Paired p = interleaved(frames);
+    paired.push_back(p.ratio);
+    extraMain.push_back(p.extraMain);
+    extraOthers.push_back(p.extraOthers);
     base.push_back(b);
     morph.push_back(m);
     interp.push_back(i);
@@ -128,5 +144,9 @@ int main(int argc, char** argv) {
               median(ratios), quantile(ratios, 0.25), quantile(ratios, 0.75), rounds);
   std::printf("frame by frame, each finished: %.3f (quartiles %.3f to %.3f)\n", median(paired),
               quantile(paired, 0.25), quantile(paired, 0.75));
+  std::printf(
+      "a morph frame adds %.1f us on the application's thread and %.1f us on the "
+      "renderer's other threads\n",
+      median(extraMain) * 1e6, median(extraOthers) * 1e6);
   return 0;
 }
