@@ -46,9 +46,9 @@ bool ordered(const Line& a, const Line& b, double y0, double y1, double gap = 0.
   return a.at(y0) + gap <= b.at(y0) && a.at(y1) + gap <= b.at(y1);
 }
 
-void add(std::vector<Quad>& quads, const Line& left, const Line& right, int bottom, int top) {
-  quads.push_back(Quad{float(bottom), float(top), float(left.at(bottom)), float(right.at(bottom)),
-                       float(left.at(top)), float(right.at(top))});
+Quad between(const Line& left, const Line& right, int bottom, int top) {
+  return Quad{float(bottom),           float(top),          float(left.at(bottom)),
+              float(right.at(bottom)), float(left.at(top)), float(right.at(top))};
 }
 
 double area(const Line& left, const Line& right, int bottom, int top) {
@@ -88,7 +88,8 @@ class Planner {
   // appends the choice to the band list. Returns its cost.
   double plan(int row, int last, int origin, int size, int finest) {
     size_t mark = out_.bands.size();
-    double whole = band<false>(row, last);
+    QuadSet::Band chosen;
+    double whole = band(row, last, chosen);
     // No split can beat a band that costs no more than its rows' bound and
     // one trapezoid.
     double bound = out_.rowBound[size_t(last)] - out_.rowBound[size_t(row)] + kQuadCost;
@@ -101,12 +102,20 @@ class Planner {
       if (split < whole) return split;
       out_.bands.resize(mark);
     }
-    if (whole > 0.0) out_.bands.push_back({row, last});
+    if (whole > 0.0) out_.bands.push_back(chosen);
     return whole;
   }
 
   void emit() {
-    for (const auto& b : out_.bands) band<true>(b.first, b.second);
+    for (const QuadSet::Band& b : out_.bands) {
+      if (b.count == 1) {
+        out_.blended.push_back(b.pieces[0]);
+      } else {
+        out_.blended.push_back(b.pieces[0]);
+        out_.solid.push_back(b.pieces[1]);
+        out_.blended.push_back(b.pieces[2]);
+      }
+    }
   }
 
  private:
@@ -114,10 +123,9 @@ class Planner {
 
   // Covers rows [row, last) with at most three trapezoids whose sides follow
   // the rows' spans: one over the full runs when they are wide enough, and
-  // the coverage on either side of it. Returns their cost; adds them to the
-  // output when Emit is set.
-  template <bool Emit>
-  double band(int row, int last) {
+  // the coverage on either side of it, into cover. Returns their cost, 0
+  // when no row is covered.
+  double band(int row, int last, QuadSet::Band& cover) {
     auto covered = [&](int r) { return span(r).first < span(r).end; };
     int firstUsed = -1, lastUsed = -1, minFirst = width_, maxEnd = 0;
     bool full = solidInterior_;
@@ -170,11 +178,9 @@ class Planner {
       if (ordered(left, innerLeft, row, last) &&
           ordered(innerLeft, innerRight, row, last, kMinSolidWidth) &&
           ordered(innerRight, right, row, last)) {
-        if constexpr (Emit) {
-          add(out_.blended, left, innerLeft, row, last);
-          add(out_.solid, innerLeft, innerRight, row, last);
-          add(out_.blended, innerRight, right, row, last);
-        }
+        cover = {{between(left, innerLeft, row, last), between(innerLeft, innerRight, row, last),
+                  between(innerRight, right, row, last)},
+                 3};
         return kBlendedPixelCost *
                    (area(left, innerLeft, row, last) + area(innerRight, right, row, last)) +
                kSolidPixelCost * area(innerLeft, innerRight, row, last) + 3.0 * kQuadCost;
@@ -184,7 +190,8 @@ class Planner {
       left = vertical[0];
       right = vertical[1];
     }
-    if constexpr (Emit) add(out_.blended, left, right, row, last);
+    cover.pieces[0] = between(left, right, row, last);
+    cover.count = 1;
     return kBlendedPixelCost * area(left, right, row, last) + kQuadCost;
   }
 

@@ -3,7 +3,6 @@
 // pixels apart from the rest, so that they can take the paint unblended.
 #pragma once
 
-#include <utility>
 #include <vector>
 
 #include "raster/coverage.hpp"
@@ -21,9 +20,14 @@ struct Quad {
 struct QuadSet {
   std::vector<Quad> solid;    // over fully covered pixels only
   std::vector<Quad> blended;  // the rest of the covered pixels
-  // Scratch kept between calls: the chosen bands' rows, and per row the
-  // running sum of the least cost any cover of it can have.
-  std::vector<std::pair<int, int>> bands;
+  // Scratch kept between calls: the chosen bands' pieces (one blended, or
+  // blended, solid and blended), and per row the running sum of the least
+  // cost any cover of it can have.
+  struct Band {
+    Quad pieces[3];
+    int count;
+  };
+  std::vector<Band> bands;
   std::vector<double> rowBound;
 };
 
