@@ -112,7 +112,12 @@ class Rasterizer {
   int chunksPerRow_ = 0;
   void markTouched(int stripRow, int first, int last) {
     uint8_t* t = touched_.data() + std::size_t(stripRow) * std::size_t(chunksPerRow_);
-    for (int c = first >> kChunkShift; c <= (last >> kChunkShift); ++c) t[c] = 1;
+    // Most rows of an edge touch one run or two; those take plain stores
+    // rather than a call.
+    int c0 = first >> kChunkShift, c1 = last >> kChunkShift;
+    t[c0] = 1;
+    t[c1] = 1;
+    for (int c = c0 + 1; c < c1; ++c) t[c] = 1;
   }
   int width_ = 0;
   int height_ = 0;
