@@ -108,10 +108,8 @@ class Planner {
 
   void emit() {
     for (const QuadSet::Band& b : out_.bands) {
-      if (b.count == 1) {
-        out_.blended.push_back(b.pieces[0]);
-      } else {
-        out_.blended.push_back(b.pieces[0]);
+      out_.blended.push_back(b.pieces[0]);
+      if (b.count == 3) {
         out_.solid.push_back(b.pieces[1]);
         out_.blended.push_back(b.pieces[2]);
       }
