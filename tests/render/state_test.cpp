@@ -25,6 +25,10 @@ struct GlSnapshot {
   std::array<GLfloat, 4> clearColor{};
   std::array<GLint, 2> polygonMode{};
   std::array<GLfloat, 16> modelview{};
+  // Storage buffers, from OpenGL 4.3: the general binding, and binding 0's
+  // buffer, offset and size.
+  GLint storageBuffer = 0, storageBuffer0 = 0;
+  GLint64 storage0Start = 0, storage0Size = 0;
 
   static GlSnapshot take() {
     GlSnapshot s;
@@ -50,6 +54,12 @@ struct GlSnapshot {
     glGetFloatv(GL_COLOR_CLEAR_VALUE, s.clearColor.data());
     glGetIntegerv(GL_POLYGON_MODE, s.polygonMode.data());
     glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview.data());
+    if (epoxy_gl_version() >= 43) {
+      glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &s.storageBuffer);
+      glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, 0, &s.storageBuffer0);
+      glGetInteger64i_v(GL_SHADER_STORAGE_BUFFER_START, 0, &s.storage0Start);
+      glGetInteger64i_v(GL_SHADER_STORAGE_BUFFER_SIZE, 0, &s.storage0Size);
+    }
     return s;
   }
   bool operator==(const GlSnapshot&) const = default;
@@ -106,8 +116,8 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
     glDeleteShader(sh);
   }
   glLinkProgram(program);
-  GLuint buffers[3], vao = 0, texture = 0;
-  glGenBuffers(3, buffers);
+  GLuint buffers[4], vao = 0, texture = 0;
+  glGenBuffers(4, buffers);
   glGenVertexArrays(1, &vao);
   glGenTextures(1, &texture);
   glUseProgram(program);
@@ -116,6 +126,15 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
   glBindBuffer(GL_PIXEL_UNPACK_BUFFER, buffers[2]);
   glBufferData(GL_PIXEL_UNPACK_BUFFER, 16, nullptr, GL_STATIC_DRAW);
+  const bool storage = epoxy_gl_version() >= 43;
+  if (storage) {
+    GLint alignment = 1;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_OFFSET_ALIGNMENT, &alignment);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffers[3]);
+    glBufferData(GL_SHADER_STORAGE_BUFFER, 2 * alignment + 64, nullptr, GL_STATIC_DRAW);
+    glBindBufferRange(GL_SHADER_STORAGE_BUFFER, 0, buffers[3], alignment, 32);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffers[0]);
+  }
   glActiveTexture(GL_TEXTURE3);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture);
@@ -147,6 +166,11 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   EXPECT_EQ(after.matrixMode, GL_TEXTURE);
   EXPECT_TRUE(after.enables[0]);
   EXPECT_FALSE(after.enables[2]);
+  if (storage) {
+    EXPECT_EQ(after.storageBuffer, GLint(buffers[0]));
+    EXPECT_EQ(after.storageBuffer0, GLint(buffers[3]));
+    EXPECT_EQ(after.storage0Size, 32);
+  }
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
   // The picture was drawn regardless of that state, and the stencil buffer is
@@ -164,6 +188,10 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glBindVertexArray(0);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+  if (storage) {
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, 0);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, 0);
+  }
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, 0);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -176,7 +204,7 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glMatrixMode(GL_MODELVIEW);
   glDeleteProgram(program);
-  glDeleteBuffers(3, buffers);
+  glDeleteBuffers(4, buffers);
   glDeleteVertexArrays(1, &vao);
   glDeleteTextures(1, &texture);
   vgDestroyPath(path);

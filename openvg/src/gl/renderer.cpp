@@ -5,6 +5,7 @@
 #include <epoxy/glx.h>
 
 #include <algorithm>
+#include <bit>
 #include <new>
 
 #include "gl/state.hpp"
@@ -22,7 +23,7 @@ const void* currentGlContext() {
 // vertex buffer is written per draw (a buffer update would wait for the
 // previous draw on some drivers) and all trapezoids go through the vertex
 // stage in one run.
-const char* const VERTEX_SHADER = R"(#version 330 core
+const char* const VERTEX_SHADER = R"(
 uniform vec4 uSides[128];  // left and right x at the bottom, then at the top
 uniform vec4 uRows[64];    // bottom and top y of trapezoids 2k (xy) and 2k + 1 (zw)
 uniform vec2 uSurface;
@@ -39,12 +40,30 @@ void main() {
 }
 )";
 
+// Where the blended pieces read coverage from, by the box's pixel. A
+// storage buffer the mask is copied into as it is costs the driver less, to
+// fill and per pixel read, than a texture; OpenGL before 4.3 has none.
+const char* const TEXTURE_COVERAGE = R"(#version 330 core
+uniform sampler2D uCoverage;
+float coverageAt(ivec2 p) { return texelFetch(uCoverage, p, 0).r; }
+)";
+
+// Bytes packed four to a word, the first in the low bits (little-endian
+// hosts only).
+const char* const BUFFER_COVERAGE = R"(#version 430 core
+layout(std430, binding = 0) readonly buffer CoverageBytes { uint uCoverageWords[]; };
+uniform int uStride;
+float coverageAt(ivec2 p) {
+  int i = p.y * uStride + p.x;
+  return float((uCoverageWords[i >> 2] >> uint((i & 3) * 8)) & 255u) * (1.0 / 255.0);
+}
+)";
+
 // outColor is the premultiplied paint scaled by coverage; outBlend is the
 // second source the blend stage uses as destination factor, which lets one
 // fixed-function blend express each mode exactly with coverage. Darken and
 // lighten are not linear in the destination, so they read a copy of it.
-const char* const FRAGMENT_SHADER = R"(#version 330 core
-uniform sampler2D uCoverage;
+const char* const FRAGMENT_SHADER = R"(
 uniform sampler2D uDestination;
 uniform ivec2 uOrigin;
 uniform vec4 uColor;
@@ -53,7 +72,7 @@ layout(location = 0, index = 0) out vec4 outColor;
 layout(location = 0, index = 1) out vec4 outBlend;
 void main() {
   ivec2 p = ivec2(gl_FragCoord.xy) - uOrigin;
-  float c = texelFetch(uCoverage, p, 0).r;
+  float c = coverageAt(p);
   vec4 s = uColor * c;
   outColor = s;
   outBlend = vec4(1.0 - c);
@@ -73,19 +92,18 @@ void main() {
 
 // The common modes need neither a second source nor the destination; a
 // program without them is cheaper per pixel on software rasterisers.
-const char* const SIMPLE_FRAGMENT_SHADER = R"(#version 330 core
-uniform sampler2D uCoverage;
+const char* const SIMPLE_FRAGMENT_SHADER = R"(
 uniform ivec2 uOrigin;
 uniform vec4 uColor;
 out vec4 outColor;
 void main() {
-  outColor = uColor * texelFetch(uCoverage, ivec2(gl_FragCoord.xy) - uOrigin, 0).r;
+  outColor = uColor * coverageAt(ivec2(gl_FragCoord.xy) - uOrigin);
 }
 )";
 
 // Pixels the coverage covers fully take the paint as it is when it is opaque
 // (or the mode replaces): no coverage read and no blending.
-const char* const SOLID_FRAGMENT_SHADER = R"(#version 330 core
+const char* const SOLID_FRAGMENT_SHADER = R"(
 uniform vec4 uColor;
 out vec4 outColor;
 void main() {
@@ -135,9 +153,11 @@ BlendSetup blendFor(VGBlendMode mode) {
   }
 }
 
-GLuint compile(GLenum type, const char* source) {
+// prelude holds the version line and what the source uses of it.
+GLuint compile(GLenum type, const char* prelude, const char* source) {
   GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
+  const char* sources[2] = {prelude, source};
+  glShaderSource(shader, 2, sources, nullptr);
   glCompileShader(shader);
   GLint ok = 0;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -175,7 +195,8 @@ void GlRenderer::destroy(GlRenderer* renderer) {
 }
 
 bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragmentSource) {
-  GLuint fs = compile(GL_FRAGMENT_SHADER, fragmentSource);
+  GLuint fs = compile(GL_FRAGMENT_SHADER, bufferCoverage_ ? BUFFER_COVERAGE : TEXTURE_COVERAGE,
+                      fragmentSource);
   if (!fs) return false;
   program.id = glCreateProgram();
   glAttachShader(program.id, vertexShader);
@@ -191,6 +212,7 @@ bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragm
   program.uOrigin = glGetUniformLocation(program.id, "uOrigin");
   program.uColor = glGetUniformLocation(program.id, "uColor");
   program.uMode = glGetUniformLocation(program.id, "uMode");
+  program.uStride = glGetUniformLocation(program.id, "uStride");
   GLint previousProgram = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
   glUseProgram(program.id);
@@ -206,7 +228,8 @@ bool GlRenderer::init() {
   if (epoxy_gl_version() >= 32) glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
   compatibility_ = !(profile & GL_CONTEXT_CORE_PROFILE_BIT);
 
-  GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
+  bufferCoverage_ = epoxy_gl_version() >= 43 && std::endian::native == std::endian::little;
+  GLuint vs = compile(GL_VERTEX_SHADER, "#version 330 core\n", VERTEX_SHADER);
   if (!vs) return false;
   bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER) &&
             link(solid_, vs, SOLID_FRAGMENT_SHADER);
@@ -225,9 +248,14 @@ void GlRenderer::release() {
     *p = Program{};
   }
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
-  for (CoverageTexture& t : coverage_) {
-    if (t.name) glDeleteTextures(1, &t.name);
-    t = CoverageTexture{};
+  for (CoverageStore& t : coverage_) {
+    if (t.name) {
+      if (bufferCoverage_)
+        glDeleteBuffers(1, &t.name);
+      else
+        glDeleteTextures(1, &t.name);
+    }
+    t = CoverageStore{};
   }
   if (destinationTexture_) glDeleteTextures(1, &destinationTexture_);
   if (destinationFramebuffer_) glDeleteFramebuffers(1, &destinationFramebuffer_);
@@ -314,6 +342,37 @@ bool GlRenderer::ensureDestinationCopy(int width, int height) {
   return glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
+void GlRenderer::uploadCoverage(const CoverageMask& mask) {
+  const IntRect& box = mask.box;
+  CoverageStore& coverage = coverage_[nextCoverage_];
+  nextCoverage_ = (nextCoverage_ + 1) % kCoverageRing;
+  if (bufferCoverage_) {
+    // Whole words, as the shader reads them.
+    size_t bytes = (mask.alpha.size() + 3) & ~size_t(3);
+    if (!coverage.name) glGenBuffers(1, &coverage.name);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, coverage.name);
+    if (size_t(coverage.width) < bytes) {
+      // Grown in powers of two, so that a slowly growing shape does not
+      // reallocate every frame.
+      size_t size = std::max<size_t>(size_t(coverage.width), 4096);
+      while (size < bytes) size *= 2;
+      glBufferData(GL_SHADER_STORAGE_BUFFER, GLsizeiptr(size), nullptr, GL_STREAM_DRAW);
+      coverage.width = int(std::min<size_t>(size, INT32_MAX));
+    }
+    glBufferSubData(GL_SHADER_STORAGE_BUFFER, 0, GLsizeiptr(mask.alpha.size()), mask.alpha.data());
+    return;
+  }
+  ensureTexture(coverage.name, coverage.width, coverage.height, box.width, box.height, GL_R8,
+                GL_RED);
+  glBindTexture(GL_TEXTURE_2D, coverage.name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, box.width, box.height, GL_RED, GL_UNSIGNED_BYTE,
+                  mask.alpha.data());
+}
+
 int GlRenderer::packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box) {
   int count = int(std::min(quads.size() - first, size_t(kMaxQuads)));
   float x = float(box.x), y = float(box.y);
@@ -335,7 +394,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
                       VGBlendMode mode) {
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
-  DrawStateGuard guard(compatibility_);
+  DrawStateGuard guard(compatibility_, bufferCoverage_);
 
   float a = std::clamp(color[3], 0.0f, 1.0f);
   float premultiplied[4] = {std::clamp(color[0], 0.0f, 1.0f) * a,
@@ -346,17 +405,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, surfaceWidth_, surfaceHeight_);
   glActiveTexture(GL_TEXTURE0);
-  CoverageTexture& coverage = coverage_[nextCoverage_];
-  nextCoverage_ = (nextCoverage_ + 1) % kCoverageRing;
-  ensureTexture(coverage.name, coverage.width, coverage.height, box.width, box.height, GL_R8,
-                GL_RED);
-  glBindTexture(GL_TEXTURE_2D, coverage.name);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, box.width, box.height, GL_RED, GL_UNSIGNED_BYTE,
-                  mask.alpha.data());
+  uploadCoverage(mask);
 
   if (!setup.blend) {
     // Copy (and resolve, on a multisampled window) the destination under the box.
@@ -402,6 +451,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
     const Program& program = setup.simple() ? simple_ : general_;
     glUseProgram(program.id);
     glUniform2i(program.uOrigin, box.x, box.y);
+    if (program.uStride >= 0) glUniform1i(program.uStride, box.width);
     if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
     draw(program, quads_.blended);
   }

@@ -50,6 +50,8 @@ class GlRenderer {
   bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
                      unsigned internalFormat, unsigned format);
   bool ensureDestinationCopy(int width, int height);
+  // Copies the mask into the next coverage store and binds it.
+  void uploadCoverage(const CoverageMask& mask);
   // Puts up to kMaxQuads quads from first on, moved onto the surface, into
   // the uniform arrays; returns how many.
   int packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box);
@@ -60,23 +62,26 @@ class GlRenderer {
   int surfaceHeight_ = 0;
   struct Program {
     unsigned id = 0;
-    int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1;
+    int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uStride = -1;
   };
   bool link(Program& program, unsigned vertexShader, const char* fragmentSource);
   Program general_;  // every blend mode
   Program simple_;   // the modes that need only the source
   Program solid_;    // the paint alone, for fully covered pixels
   unsigned vertexArray_ = 0;
-  // Coverage goes to the next texture of a small ring each draw: writing a
-  // texture that a draw not yet executed still reads makes the driver finish
-  // that work first, which would serialise every fill with the one before.
+  // Coverage goes to the next store of a small ring each draw: writing one
+  // that a draw not yet executed still reads makes the driver finish that
+  // work first, which would serialise every fill with the one before. The
+  // stores are storage buffers (width in bytes) or, before OpenGL 4.3,
+  // textures.
   static constexpr int kCoverageRing = 4;
-  struct CoverageTexture {
+  struct CoverageStore {
     unsigned name = 0;
     int width = 0;
     int height = 0;
   };
-  CoverageTexture coverage_[kCoverageRing];
+  bool bufferCoverage_ = false;
+  CoverageStore coverage_[kCoverageRing];
   int nextCoverage_ = 0;
   unsigned destinationTexture_ = 0;
   int destinationWidth_ = 0;

@@ -31,13 +31,21 @@ class CapabilityList {
 };
 
 // State touched by a fill: program, vertex array, textures and samplers of
-// units 0 and 1, framebuffer bindings, viewport, blending, colour mask,
-// polygon mode, pixel unpacking, and the per-fragment tests (switched off).
+// units 0 and 1, storage buffer binding 0 when coverage goes through it,
+// framebuffer bindings, viewport, blending, colour mask, polygon mode, pixel
+// unpacking, and the per-fragment tests (switched off).
 // Multisampling is switched off too: each pixel then belongs wholly to the
 // piece of the fill its centre lies in, and takes one value in all samples.
 class DrawStateGuard {
  public:
-  explicit DrawStateGuard(bool compatibility) : compatibility_(compatibility) {
+  DrawStateGuard(bool compatibility, bool storageBuffer)
+      : compatibility_(compatibility), storageBuffer_(storageBuffer) {
+    if (storageBuffer_) {
+      glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &storage_);
+      glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, 0, &storage0_);
+      glGetInteger64i_v(GL_SHADER_STORAGE_BUFFER_START, 0, &storage0Start_);
+      glGetInteger64i_v(GL_SHADER_STORAGE_BUFFER_SIZE, 0, &storage0Size_);
+    }
     glGetIntegerv(GL_CURRENT_PROGRAM, &program_);
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray_);
     glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture_);
@@ -112,6 +120,15 @@ class DrawStateGuard {
     glPixelStorei(GL_UNPACK_SKIP_ROWS, unpackSkipRows_);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, unpackSkipPixels_);
     if (unpackBuffer_) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(unpackBuffer_));
+    if (storageBuffer_) {
+      // A whole-buffer binding reports size 0.
+      if (storage0Size_ > 0)
+        glBindBufferRange(GL_SHADER_STORAGE_BUFFER, 0, GLuint(storage0_), storage0Start_,
+                          storage0Size_);
+      else
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, GLuint(storage0_));
+      glBindBuffer(GL_SHADER_STORAGE_BUFFER, GLuint(storage_));
+    }
   }
 
   DrawStateGuard(const DrawStateGuard&) = delete;
@@ -119,6 +136,9 @@ class DrawStateGuard {
 
  private:
   bool compatibility_;
+  bool storageBuffer_;  // the coverage goes through storage buffer binding 0
+  GLint storage_ = 0, storage0_ = 0;
+  GLint64 storage0Start_ = 0, storage0Size_ = 0;
   GLint program_ = 0, vertexArray_ = 0, activeTexture_ = GL_TEXTURE0;
   GLint texture_[2] = {0, 0}, sampler_[2] = {0, 0};
   GLint drawFramebuffer_ = 0, readFramebuffer_ = 0;
