@@ -7,6 +7,7 @@
 #include "geometry/flatten.hpp"
 #include "outlines.h"
 #include "raster/coverage.hpp"
+#include "raster/quads.hpp"
 
 namespace {
 
@@ -69,6 +70,23 @@ void flattenAndRasterize(benchmark::State& state) {
   state.counters["box_pixels"] = double(mask.alpha.size());
 }
 BENCHMARK(flattenAndRasterize);
+
+// Choosing the trapezoids the coverage is composited in.
+void planPieces(benchmark::State& state) {
+  Scene s;
+  tq::Context& ctx = *tq::currentContext();
+  tq::Polygon poly;
+  tq::Rasterizer raster;
+  tq::CoverageMask mask;
+  tq::QuadSet quads;
+  tq::rasterizeFill(ctx, *tq::lookupPath(ctx, s.morph), poly, raster, mask);
+  for (auto _ : state) {
+    tq::coverMask(mask, true, quads);
+    benchmark::DoNotOptimize(quads.blended.data());
+  }
+  state.counters["trapezoids"] = double(quads.blended.size() + quads.solid.size());
+}
+BENCHMARK(planPieces);
 
 }  // namespace
 

@@ -89,13 +89,16 @@ class Planner {
   double plan(int row, int last, int origin, int size, int finest) {
     size_t mark = out_.bands.size();
     QuadSet::Band chosen;
-    double whole = band(row, last, chosen);
-    // No split can beat a band that costs no more than its rows' bound and
-    // one trapezoid.
-    double bound = out_.rowBound[size_t(last)] - out_.rowBound[size_t(row)] + kQuadCost;
+    int firstUsed, lastUsed;
+    double whole = band(row, last, chosen, firstUsed, lastUsed);
+    int half = size / 2;
+    int mid = (origin + row) / size * size + half - origin;
+    // A split costs at least its rows' bound and a trapezoid for each half
+    // that has covered rows: when the whole band costs no more, no split
+    // can beat it.
+    int pieces = firstUsed < mid && lastUsed >= mid ? 2 : 1;
+    double bound = out_.rowBound[size_t(last)] - out_.rowBound[size_t(row)] + pieces * kQuadCost;
     if (size > finest && whole > bound) {
-      int half = size / 2;
-      int mid = (origin + row) / size * size + half - origin;
       double split = mid <= row || mid >= last ? plan(row, last, origin, half, finest)
                                                : plan(row, mid, origin, half, finest) +
                                                      plan(mid, last, origin, half, finest);
@@ -121,11 +124,13 @@ class Planner {
 
   // Covers rows [row, last) with at most three trapezoids whose sides follow
   // the rows' spans: one over the full runs when they are wide enough, and
-  // the coverage on either side of it, into cover. Returns their cost, 0
-  // when no row is covered.
-  double band(int row, int last, QuadSet::Band& cover) {
+  // the coverage on either side of it, into cover, and the first and last
+  // covered rows into firstUsed and lastUsed (-1 when none). Returns their
+  // cost, 0 when no row is covered.
+  double band(int row, int last, QuadSet::Band& cover, int& firstUsed, int& lastUsed) {
     auto covered = [&](int r) { return span(r).first < span(r).end; };
-    int firstUsed = -1, lastUsed = -1, minFirst = width_, maxEnd = 0;
+    firstUsed = lastUsed = -1;
+    int minFirst = width_, maxEnd = 0;
     bool full = solidInterior_;
     for (int r = row; r < last; ++r) {
       const CoverageMask::Span& s = span(r);
