@@ -71,7 +71,7 @@ void flattenAndRasterize(benchmark::State& state) {
 }
 BENCHMARK(flattenAndRasterize);
 
-// Choosing the trapezoids the coverage is composited in.
+// Choosing the solid trapezoids and blended blocks the coverage is composited in.
 void planPieces(benchmark::State& state) {
   Scene s;
   tq::Context& ctx = *tq::currentContext();
@@ -81,10 +81,11 @@ void planPieces(benchmark::State& state) {
   tq::QuadSet quads;
   tq::rasterizeFill(ctx, *tq::lookupPath(ctx, s.morph), poly, raster, mask);
   for (auto _ : state) {
-    tq::coverMask(mask, true, quads);
-    benchmark::DoNotOptimize(quads.blended.data());
+    tq::coverMaskWithBlocks(mask, quads);
+    benchmark::DoNotOptimize(quads.blocks.data());
   }
-  state.counters["trapezoids"] = double(quads.blended.size() + quads.solid.size());
+  state.counters["trapezoids"] = double(quads.solid.size());
+  state.counters["blocks"] = double(quads.blocks.size());
 }
 BENCHMARK(planPieces);
 

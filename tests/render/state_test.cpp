@@ -16,7 +16,7 @@ using namespace tqtest;
 namespace {
 
 struct GlSnapshot {
-  std::array<GLboolean, 9> enables{};
+  std::array<GLboolean, 11> enables{};
   GLint program = 0, arrayBuffer = 0, elementBuffer = 0, vertexArray = 0, activeTexture = 0;
   GLint texture0 = 0, unpackAlignment = 0, unpackBuffer = 0, drawFramebuffer = 0;
   GLint matrixMode = 0, blendSrc = 0, blendDst = 0, blendEquation = 0;
@@ -32,10 +32,11 @@ struct GlSnapshot {
 
   static GlSnapshot take() {
     GlSnapshot s;
-    const GLenum caps[9] = {GL_STENCIL_TEST, GL_BLEND,      GL_MULTISAMPLE,
-                            GL_SCISSOR_TEST, GL_DEPTH_TEST, GL_CULL_FACE,
-                            GL_LINE_SMOOTH,  GL_TEXTURE_2D, GL_ALPHA_TEST};
-    for (int i = 0; i < 9; ++i) s.enables[size_t(i)] = glIsEnabled(caps[i]);
+    const GLenum caps[11] = {
+        GL_STENCIL_TEST, GL_BLEND,        GL_MULTISAMPLE,       GL_SCISSOR_TEST,
+        GL_DEPTH_TEST,   GL_CULL_FACE,    GL_LINE_SMOOTH,       GL_TEXTURE_2D,
+        GL_ALPHA_TEST,   GL_POINT_SMOOTH, GL_PROGRAM_POINT_SIZE};
+    for (int i = 0; i < 11; ++i) s.enables[size_t(i)] = glIsEnabled(caps[i]);
     glGetIntegerv(GL_CURRENT_PROGRAM, &s.program);
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &s.arrayBuffer);
     glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &s.elementBuffer);
@@ -207,6 +208,54 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glDeleteBuffers(4, buffers);
   glDeleteVertexArrays(1, &vao);
   glDeleteTextures(1, &texture);
+  vgDestroyPath(path);
+  glutSwapBuffers();
+}
+
+// The pixels along the outline may go as points: point state the application
+// set must neither show in the fill nor be lost.
+TEST(GlState, PointStateNeitherShowsNorIsLost) {
+  glEnable(GL_POINT_SMOOTH);
+  glPointSize(9.0f);
+  glPointParameterf(GL_POINT_SIZE_MAX, 2.0f);
+  glEnable(GL_PROGRAM_POINT_SIZE);
+  const VGfloat black[4] = {0, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, 400, 400);
+  Shape s;
+  s.moveTo(100.3, 100.6);
+  s.lineTo(300.2, 121.1);
+  s.lineTo(281.7, 300.4);
+  s.close();
+  VGPath path = s.makePath();
+  VGPaint white = vgCreatePaint();
+  const VGfloat one[4] = {1, 1, 1, 1};
+  vgSetParameterfv(white, VG_PAINT_COLOR, 4, one);
+  vgSetPaint(white, VG_FILL_PATH);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+  vgLoadIdentity();
+  vgDrawPath(path, VG_FILL_PATH);
+  EXPECT_TRUE(glIsEnabled(GL_POINT_SMOOTH));
+  EXPECT_TRUE(glIsEnabled(GL_PROGRAM_POINT_SIZE));
+  GLfloat size = 0, sizeMax = 0;
+  glGetFloatv(GL_POINT_SIZE, &size);
+  glGetFloatv(GL_POINT_SIZE_MAX, &sizeMax);
+  EXPECT_EQ(size, 9.0f);
+  EXPECT_EQ(sizeMax, 2.0f);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+  Comparison c =
+      compareCoverage(readBackBuffer(400, 400),
+                      exactCoverage(s.contours, Affine{}, VG_NON_ZERO, 400, 400), 400, 400);
+  EXPECT_LE(c.meanError, 0.001);
+  EXPECT_LE(c.maxError, 0.1);
+
+  glDisable(GL_POINT_SMOOTH);
+  glPointSize(1.0f);
+  glPointParameterf(GL_POINT_SIZE_MAX, 1000.0f);
+  glDisable(GL_PROGRAM_POINT_SIZE);
+  vgSetPaint(VG_INVALID_HANDLE, VG_FILL_PATH);
+  vgDestroyPaint(white);
   vgDestroyPath(path);
   glutSwapBuffers();
 }

@@ -146,5 +146,90 @@ TEST(Quads, RandomPolygonsUnderBothRules) {
   }
 }
 
+// Every covered pixel in a block or well inside a solid trapezoid (the
+// rasteriser may snap a side by a fraction of a pixel), solid ones over full
+// pixels only, blocks on the surface's grid, each once and each holding a
+// covered pixel. Returns the number of blocks that hold a partial pixel.
+int expectBlocksCover(const CoverageMask& m, const QuadSet& quads, const char* what) {
+  EXPECT_TRUE(quads.blended.empty()) << what;
+  const int w = m.box.width, h = m.box.height;
+  auto alphaAt = [&](int x, int y) { return m.alpha[size_t(y) * size_t(w) + size_t(x)]; };
+  std::vector<int> inBlock(size_t(w) * size_t(h), 0);
+  int partialBlocks = 0;
+  for (const Block& b : quads.blocks) {
+    EXPECT_EQ((m.box.x + b.x) % 4, 0) << what;
+    EXPECT_EQ((m.box.y + b.y) % 4, 0) << what;
+    bool covered = false, partial = false;
+    for (int y = std::max(b.y, 0); y < std::min(b.y + 4, h); ++y) {
+      for (int x = std::max(b.x, 0); x < std::min(b.x + 4, w); ++x) {
+        ++inBlock[size_t(y) * size_t(w) + size_t(x)];
+        covered = covered || alphaAt(x, y) != 0;
+        partial = partial || (alphaAt(x, y) != 0 && alphaAt(x, y) != 255);
+      }
+    }
+    EXPECT_TRUE(covered) << what << ": block at " << b.x << ", " << b.y;
+    partialBlocks += partial;
+  }
+  auto deepInside = [](const Quad& q, double x, double y) {
+    if (y < q.bottom || y >= q.top) return false;
+    double t = (y - q.bottom) / (q.top - q.bottom);
+    double left = q.bottomLeft + t * (q.topLeft - q.bottomLeft);
+    double right = q.bottomRight + t * (q.topRight - q.bottomRight);
+    return x >= left + 0.1 && x <= right - 0.1;
+  };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int blocks = inBlock[size_t(y) * size_t(w) + size_t(x)];
+      EXPECT_LE(blocks, 1) << what << ": pixel " << x << ", " << y << " in two blocks";
+      bool solid = false, deep = false;
+      for (const Quad& q : quads.solid) {
+        solid = solid || holds(q, x + 0.5, y + 0.5);
+        deep = deep || deepInside(q, x + 0.5, y + 0.5);
+      }
+      if (solid) {
+        EXPECT_EQ(alphaAt(x, y), 255) << what << ": solid over a partial pixel";
+      }
+      if (alphaAt(x, y) != 0 && !blocks) {
+        EXPECT_TRUE(deep) << what << ": pixel " << x << ", " << y << " in no block";
+      }
+      if (::testing::Test::HasFailure()) return partialBlocks;
+    }
+  }
+  return partialBlocks;
+}
+
+TEST(Quads, BlocksAlongTheOutlineAndSolidTrapezoidsCoverEveryPixel) {
+  Rasterizer r;
+  CoverageMask m;
+  QuadSet quads;
+  // A disc, whose box starts off the grid of blocks: most blocks it has are
+  // drawn solid, and not many more are blended than hold its outline.
+  ASSERT_TRUE(
+      r.rasterize(makePolygon({circle(100.3f, 90.7f, 70.0f)}), options(200, 200, VG_NON_ZERO), m));
+  ASSERT_NE(m.box.x % 4, 0);
+  coverMaskWithBlocks(m, quads);
+  int partialBlocks = expectBlocksCover(m, quads, "disc");
+  EXPECT_LT(quads.blocks.size(), 3 * size_t(partialBlocks) / 2);
+  EXPECT_GT(quads.solid.size(), 0u);
+  ASSERT_TRUE(r.rasterize(makePolygon({circle(100, 100, 80), circle(100, 100, 40, true)}),
+                          options(200, 200, VG_EVEN_ODD), m));
+  coverMaskWithBlocks(m, quads);
+  expectBlocksCover(m, quads, "ring");
+  ASSERT_TRUE(r.rasterize(makePolygon({circle(180, 20, 70)}), options(200, 200, VG_NON_ZERO), m));
+  coverMaskWithBlocks(m, quads, 1);
+  expectBlocksCover(m, quads, "disc past the sides, bands of single rows");
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> coord(-10.0f, 130.0f);
+  for (int trial = 0; trial < 60 && !HasFailure(); ++trial) {
+    std::vector<Point> poly;
+    for (int k = 0; k < 3 + trial % 6; ++k) poly.push_back({coord(rng), coord(rng)});
+    if (!r.rasterize(makePolygon({poly}), options(120, 120, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD),
+                     m))
+      continue;
+    coverMaskWithBlocks(m, quads, 1 + trial % 20);
+    expectBlocksCover(m, quads, "random polygon");
+  }
+}
+
 }  // namespace
 }  // namespace tq

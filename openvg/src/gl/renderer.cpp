@@ -43,19 +43,41 @@ void main() {
 // Where the blended pieces read coverage from, by the box's pixel. A
 // storage buffer the mask is copied into as it is costs the driver less, to
 // fill and per pixel read, than a texture; OpenGL before 4.3 has none.
+// Blocks along the outline reach past the box, where coverage is 0 and
+// nothing may be read.
 const char* const TEXTURE_COVERAGE = R"(#version 330 core
 uniform sampler2D uCoverage;
-float coverageAt(ivec2 p) { return texelFetch(uCoverage, p, 0).r; }
+uniform ivec2 uSize;  // the box's
+float coverageAt(ivec2 p) {
+  bool inside = all(lessThan(uvec2(p), uvec2(uSize)));
+  float c = texelFetch(uCoverage, inside ? p : ivec2(0), 0).r;
+  return inside ? c : 0.0;
+}
 )";
 
 // Bytes packed four to a word, the first in the low bits (little-endian
-// hosts only).
+// hosts only), rows of the box's width.
 const char* const BUFFER_COVERAGE = R"(#version 430 core
 layout(std430, binding = 0) readonly buffer CoverageBytes { uint uCoverageWords[]; };
-uniform int uStride;
+uniform ivec2 uSize;  // the box's
 float coverageAt(ivec2 p) {
-  int i = p.y * uStride + p.x;
-  return float((uCoverageWords[i >> 2] >> uint((i & 3) * 8)) & 255u) * (1.0 / 255.0);
+  bool inside = all(lessThan(uvec2(p), uvec2(uSize)));
+  int i = inside ? p.y * uSize.x + p.x : 0;
+  uint word = uCoverageWords[i >> 2];
+  return inside ? float((word >> uint((i & 3) * 8)) & 255u) * (1.0 / 255.0) : 0.0;
+}
+)";
+
+// One point a block of 4 x 4 pixels: a point covers the pixels whose
+// centres lie in its square, and has no diagonal to shade twice.
+const char* const POINT_VERTEX_SHADER = R"(
+uniform vec4 uSides[128];  // lower left corners of blocks 2k (xy) and 2k + 1 (zw)
+uniform vec2 uSurface;
+void main() {
+  vec4 pair = uSides[gl_VertexID >> 1];
+  vec2 corner = (gl_VertexID & 1) != 0 ? pair.zw : pair.xy;
+  gl_Position = vec4((corner + 2.0) / uSurface * 2.0 - 1.0, 0.0, 1.0);
+  gl_PointSize = 4.0;
 }
 )";
 
@@ -212,7 +234,7 @@ bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragm
   program.uOrigin = glGetUniformLocation(program.id, "uOrigin");
   program.uColor = glGetUniformLocation(program.id, "uColor");
   program.uMode = glGetUniformLocation(program.id, "uMode");
-  program.uStride = glGetUniformLocation(program.id, "uStride");
+  program.uSize = glGetUniformLocation(program.id, "uSize");
   GLint previousProgram = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
   glUseProgram(program.id);
@@ -235,6 +257,15 @@ bool GlRenderer::init() {
             link(solid_, vs, SOLID_FRAGMENT_SHADER);
   glDeleteShader(vs);
   if (!ok) return false;
+  // Blocks go as points where the implementation draws them 4 pixels wide.
+  GLfloat pointSizes[2] = {1.0f, 1.0f};
+  glGetFloatv(compatibility_ ? GL_ALIASED_POINT_SIZE_RANGE : GL_POINT_SIZE_RANGE, pointSizes);
+  if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
+    GLuint pvs = compile(GL_VERTEX_SHADER, "#version 330 core\n", POINT_VERTEX_SHADER);
+    blockPoints_ = pvs && link(pointGeneral_, pvs, FRAGMENT_SHADER) &&
+                   link(pointSimple_, pvs, SIMPLE_FRAGMENT_SHADER);
+    if (pvs) glDeleteShader(pvs);
+  }
   glGenVertexArrays(1, &vertexArray_);
   quads_.solid.reserve(kMaxQuads);
   quads_.blended.reserve(2 * kMaxQuads);
@@ -243,7 +274,7 @@ bool GlRenderer::init() {
 }
 
 void GlRenderer::release() {
-  for (Program* p : {&general_, &simple_, &solid_}) {
+  for (Program* p : {&general_, &simple_, &solid_, &pointGeneral_, &pointSimple_}) {
     if (p->id) glDeleteProgram(p->id);
     *p = Program{};
   }
@@ -434,12 +465,49 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   bool solidInterior =
       mode == VG_BLEND_SRC || (premultiplied[3] >= 1.0f && setup.mode == MODE_PLAIN &&
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
-  coverMask(mask, solidInterior, quads_);
+  bool blocks = solidInterior && blockPoints_;
+  if (blocks)
+    coverMaskWithBlocks(mask, quads_);
+  else
+    coverMask(mask, solidInterior, quads_);
   glBindVertexArray(vertexArray_);
-  // Draws quads with the program in use, as many a call as its arrays hold.
-  auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
+  auto useBlended = [&](const Program& program) {
+    glUseProgram(program.id);
+    glUniform2i(program.uOrigin, box.x, box.y);
+    glUniform2i(program.uSize, box.width, box.height);
+    if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
     glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
     glUniform4fv(program.uColor, 1, premultiplied);
+  };
+  if (blocks) {
+    // A point whose centre is outside the viewport is not drawn at all, so
+    // blocks that reach past the surface's side go as trapezoids.
+    const Program& program = setup.simple() ? pointSimple_ : pointGeneral_;
+    useBlended(program);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    int count = 0;
+    auto flush = [&] {
+      if (count == 0) return;
+      glUniform4fv(program.uSides, (count + 1) / 2, sides_);
+      glDrawArrays(GL_POINTS, 0, count);
+      count = 0;
+    };
+    for (const Block& b : quads_.blocks) {
+      int cx = box.x + b.x + 2, cy = box.y + b.y + 2;
+      if (cx <= 0 || cx >= surfaceWidth_ || cy <= 0 || cy >= surfaceHeight_) {
+        float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 4, box.width));
+        float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 4, box.height));
+        quads_.blended.push_back(Quad{y0, y1, x0, x1, x0, x1});
+        continue;
+      }
+      sides_[2 * count] = float(box.x + b.x);
+      sides_[2 * count + 1] = float(box.y + b.y);
+      if (++count == 2 * kMaxQuads) flush();
+    }
+    flush();
+  }
+  // Draws quads with the program in use, as many a call as its arrays hold.
+  auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
     for (size_t first = 0; first < quads.size(); first += kMaxQuads) {
       int count = packQuads(quads, first, box);
       glUniform4fv(program.uSides, count, sides_);
@@ -449,15 +517,14 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   };
   if (!quads_.blended.empty()) {
     const Program& program = setup.simple() ? simple_ : general_;
-    glUseProgram(program.id);
-    glUniform2i(program.uOrigin, box.x, box.y);
-    if (program.uStride >= 0) glUniform1i(program.uStride, box.width);
-    if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
+    useBlended(program);
     draw(program, quads_.blended);
   }
   if (!quads_.solid.empty()) {
     glDisable(GL_BLEND);
     glUseProgram(solid_.id);
+    glUniform2f(solid_.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+    glUniform4fv(solid_.uColor, 1, premultiplied);
     draw(solid_, quads_.solid);
   }
 }

@@ -62,12 +62,16 @@ class GlRenderer {
   int surfaceHeight_ = 0;
   struct Program {
     unsigned id = 0;
-    int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uStride = -1;
+    int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uSize = -1;
   };
   bool link(Program& program, unsigned vertexShader, const char* fragmentSource);
   Program general_;  // every blend mode
   Program simple_;   // the modes that need only the source
   Program solid_;    // the paint alone, for fully covered pixels
+  // Blocks of pixels along the outline, as points, with either blend.
+  bool blockPoints_ = false;
+  Program pointGeneral_;
+  Program pointSimple_;
   unsigned vertexArray_ = 0;
   // Coverage goes to the next store of a small ring each draw: writing one
   // that a draw not yet executed still reads makes the driver finish that

@@ -32,6 +32,7 @@ class CapabilityList {
 
 // State touched by a fill: program, vertex array, textures and samplers of
 // units 0 and 1, storage buffer binding 0 when coverage goes through it,
+// program point size,
 // framebuffer bindings, viewport, blending, colour mask, polygon mode, pixel
 // unpacking, and the per-fragment tests (switched off).
 // Multisampling is switched off too: each pixel then belongs wholly to the
@@ -81,7 +82,9 @@ class DrawStateGuard {
     if (compatibility_) {
       tests_.save(GL_ALPHA_TEST);
       tests_.save(GL_POLYGON_STIPPLE);
+      tests_.save(GL_POINT_SMOOTH);
     }
+    programPointSize_ = glIsEnabled(GL_PROGRAM_POINT_SIZE);
     tests_.disableAll();
     if (unpackBuffer_) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -90,6 +93,7 @@ class DrawStateGuard {
 
   ~DrawStateGuard() {
     tests_.restore();
+    if (!programPointSize_) glDisable(GL_PROGRAM_POINT_SIZE);
     glUseProgram(GLuint(program_));
     glBindVertexArray(GLuint(vertexArray_));
     for (int unit = 0; unit < 2; ++unit) {
@@ -151,6 +155,7 @@ class DrawStateGuard {
   GLint unpackAlignment_ = 4, unpackRowLength_ = 0, unpackSkipRows_ = 0, unpackSkipPixels_ = 0;
   GLint unpackBuffer_ = 0;
   GLboolean blendOn_ = GL_FALSE;
+  GLboolean programPointSize_ = GL_FALSE;  // points take their size from the vertex shader
   CapabilityList tests_;
 };
 

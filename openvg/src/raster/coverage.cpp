@@ -109,6 +109,11 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   for (const Edge& e : edges_) ++stripStart_[size_t(e.firstRow / kStripRows) + 1];
   for (int k = 0; k < strips; ++k) stripStart_[size_t(k) + 1] += stripStart_[size_t(k)];
   order_.resize(edges_.size());
+  // The two lists below trade places every strip, so either may need room
+  // for every edge or strip; reserving both keeps steady-state frames from
+  // growing whichever one a frame happens to end on.
+  active_.reserve(std::max(edges_.size(), size_t(strips)));
+  nextActive_.reserve(std::max(edges_.size(), size_t(strips)));
   nextActive_.assign(stripStart_.begin(), stripStart_.end() - 1);  // fill positions
   for (uint32_t i = 0; i < edges_.size(); ++i) {
     order_[nextActive_[size_t(edges_[i].firstRow / kStripRows)]++] = i;
