@@ -228,6 +228,32 @@ TEST(Fill, ShapesCutByTheSurfaceSides) {
   expectMatches(band, Affine::translate(0, 0), VG_NON_ZERO, "quadrilateral past right");
 }
 
+TEST(Fill, SurfaceSidesOffTheBlockGrid) {
+  // On a surface whose sides are not on the 4-pixel grid the last blocks of
+  // pixels reach past them: those pixels must still be drawn.
+  const int w = W - 3, h = H - 2;
+  vgResizeSurfaceTQ(w, h);
+  const VGfloat black[4] = {0, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, w, h);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+  vgLoadIdentity();
+  vgTranslate(150.3f, 160.6f);
+  VGPath path = ring().makePath();
+  vgDrawPath(path, VG_FILL_PATH);
+  vgDestroyPath(path);
+  std::vector<float> window = readBackBuffer(W, H), pixels(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      pixels[size_t(y) * size_t(w) + size_t(x)] = window[size_t(y) * W + size_t(x)];
+  glutSwapBuffers();
+  vgResizeSurfaceTQ(W, H);
+  Comparison c = compareCoverage(
+      pixels, exactCoverage(ring().contours, Affine::translate(150.3, 160.6), VG_EVEN_ODD, w, h), w,
+      h);
+  expectQuality(c, "ring past a surface off the grid", 0.5, 20);
+}
+
 TEST(Fill, SawtoothSidesInManyBands) {
   // Sides that swing 120 pixels every 8 rows: the fill is cut into bands of
   // 8 rows, more trapezoids than one draw call takes.
