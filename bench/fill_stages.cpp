@@ -84,7 +84,7 @@ void planPieces(benchmark::State& state) {
     tq::coverMaskWithBlocks(mask, quads);
     benchmark::DoNotOptimize(quads.blocks.data());
   }
-  state.counters["trapezoids"] = double(quads.solid.size());
+  state.counters["squares"] = double(quads.squares.size());
   state.counters["blocks"] = double(quads.blocks.size());
 }
 BENCHMARK(planPieces);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "raster/coverage.hpp"
@@ -146,78 +147,90 @@ TEST(Quads, RandomPolygonsUnderBothRules) {
   }
 }
 
-// Every covered pixel in a block or well inside a solid trapezoid (the
-// rasteriser may snap a side by a fraction of a pixel), solid ones over full
-// pixels only, blocks on the surface's grid, each once and each holding a
-// covered pixel. Returns the number of blocks that hold a partial pixel.
+// Every covered pixel in exactly one blended block or fully covered square,
+// squares over full pixels only and inside the box, all on the surface's
+// grid, and each blended block holding a covered pixel. Returns the number
+// of blocks on the grid that hold a partly covered pixel.
 int expectBlocksCover(const CoverageMask& m, const QuadSet& quads, const char* what) {
-  EXPECT_TRUE(quads.blended.empty()) << what;
+  EXPECT_TRUE(quads.solid.empty() && quads.blended.empty()) << what;
   const int w = m.box.width, h = m.box.height;
   auto alphaAt = [&](int x, int y) { return m.alpha[size_t(y) * size_t(w) + size_t(x)]; };
-  std::vector<int> inBlock(size_t(w) * size_t(h), 0);
-  int partialBlocks = 0;
-  for (const Block& b : quads.blocks) {
-    EXPECT_EQ((m.box.x + b.x) % 4, 0) << what;
-    EXPECT_EQ((m.box.y + b.y) % 4, 0) << what;
-    bool covered = false, partial = false;
-    for (int y = std::max(b.y, 0); y < std::min(b.y + 4, h); ++y) {
-      for (int x = std::max(b.x, 0); x < std::min(b.x + 4, w); ++x) {
-        ++inBlock[size_t(y) * size_t(w) + size_t(x)];
+  std::vector<int> in(size_t(w) * size_t(h), 0);
+  auto visit = [&](const Block& b, bool square) {
+    const int side = 4 << b.level;
+    EXPECT_EQ((m.box.x + b.x) % side, 0) << what;
+    EXPECT_EQ((m.box.y + b.y) % side, 0) << what;
+    if (square) {
+      EXPECT_TRUE(b.x >= 0 && b.y >= 0 && b.x + side <= w && b.y + side <= h) << what;
+    } else {
+      EXPECT_EQ(b.level, 0) << what;
+    }
+    bool covered = false;
+    for (int y = std::max(b.y, 0); y < std::min(b.y + side, h); ++y) {
+      for (int x = std::max(b.x, 0); x < std::min(b.x + side, w); ++x) {
+        ++in[size_t(y) * size_t(w) + size_t(x)];
         covered = covered || alphaAt(x, y) != 0;
-        partial = partial || (alphaAt(x, y) != 0 && alphaAt(x, y) != 255);
+        if (square) {
+          EXPECT_EQ(alphaAt(x, y), 255) << what << ": square over a partial pixel";
+        }
       }
     }
     EXPECT_TRUE(covered) << what << ": block at " << b.x << ", " << b.y;
-    partialBlocks += partial;
-  }
-  auto deepInside = [](const Quad& q, double x, double y) {
-    if (y < q.bottom || y >= q.top) return false;
-    double t = (y - q.bottom) / (q.top - q.bottom);
-    double left = q.bottomLeft + t * (q.topLeft - q.bottomLeft);
-    double right = q.bottomRight + t * (q.topRight - q.bottomRight);
-    return x >= left + 0.1 && x <= right - 0.1;
   };
-  for (int y = 0; y < h; ++y) {
+  for (const Block& b : quads.blocks) visit(b, false);
+  for (const Block& b : quads.squares) visit(b, true);
+  for (int y = 0; y < h && !::testing::Test::HasFailure(); ++y) {
     for (int x = 0; x < w; ++x) {
-      int blocks = inBlock[size_t(y) * size_t(w) + size_t(x)];
-      EXPECT_LE(blocks, 1) << what << ": pixel " << x << ", " << y << " in two blocks";
-      bool solid = false, deep = false;
-      for (const Quad& q : quads.solid) {
-        solid = solid || holds(q, x + 0.5, y + 0.5);
-        deep = deep || deepInside(q, x + 0.5, y + 0.5);
+      int n = in[size_t(y) * size_t(w) + size_t(x)];
+      EXPECT_LE(n, 1) << what << ": pixel " << x << ", " << y << " drawn twice";
+      if (alphaAt(x, y) != 0) {
+        EXPECT_EQ(n, 1) << what << ": pixel " << x << ", " << y;
       }
-      if (solid) {
-        EXPECT_EQ(alphaAt(x, y), 255) << what << ": solid over a partial pixel";
-      }
-      if (alphaAt(x, y) != 0 && !blocks) {
-        EXPECT_TRUE(deep) << what << ": pixel " << x << ", " << y << " in no block";
-      }
-      if (::testing::Test::HasFailure()) return partialBlocks;
     }
   }
-  return partialBlocks;
+  std::set<std::pair<int, int>> partial;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (alphaAt(x, y) != 0 && alphaAt(x, y) != 255)
+        partial.insert({(m.box.x + x) >> 2, (m.box.y + y) >> 2});
+    }
+  }
+  return int(partial.size());
 }
 
-TEST(Quads, BlocksAlongTheOutlineAndSolidTrapezoidsCoverEveryPixel) {
+TEST(Quads, BlendedBlocksAlongTheOutlineAndFullSquaresCoverEveryPixel) {
   Rasterizer r;
   CoverageMask m;
   QuadSet quads;
-  // A disc, whose box starts off the grid of blocks: most blocks it has are
-  // drawn solid, and not many more are blended than hold its outline.
+  // A disc, whose box starts off the grid of blocks: few blocks beyond those
+  // that hold its outline are blended, and the inside goes in large squares.
   ASSERT_TRUE(
       r.rasterize(makePolygon({circle(100.3f, 90.7f, 70.0f)}), options(200, 200, VG_NON_ZERO), m));
   ASSERT_NE(m.box.x % 4, 0);
   coverMaskWithBlocks(m, quads);
   int partialBlocks = expectBlocksCover(m, quads, "disc");
-  EXPECT_LT(quads.blocks.size(), 3 * size_t(partialBlocks) / 2);
-  EXPECT_GT(quads.solid.size(), 0u);
+  EXPECT_LE(quads.blocks.size(), size_t(partialBlocks) * 5 / 4);
+  int fullBlocks = 0, largest = 0;
+  for (const Block& b : quads.squares) {
+    fullBlocks += 1 << (2 * b.level);
+    largest = std::max(largest, b.level);
+  }
+  EXPECT_EQ(largest, 4);
+  EXPECT_LT(quads.squares.size() * 4, size_t(fullBlocks));
+  // Squares no larger than asked for.
+  coverMaskWithBlocks(m, quads, 1);
+  expectBlocksCover(m, quads, "disc, squares up to 8 pixels");
+  for (const Block& b : quads.squares) EXPECT_LE(b.level, 1);
   ASSERT_TRUE(r.rasterize(makePolygon({circle(100, 100, 80), circle(100, 100, 40, true)}),
                           options(200, 200, VG_EVEN_ODD), m));
   coverMaskWithBlocks(m, quads);
   expectBlocksCover(m, quads, "ring");
   ASSERT_TRUE(r.rasterize(makePolygon({circle(180, 20, 70)}), options(200, 200, VG_NON_ZERO), m));
-  coverMaskWithBlocks(m, quads, 1);
-  expectBlocksCover(m, quads, "disc past the sides, bands of single rows");
+  coverMaskWithBlocks(m, quads);
+  expectBlocksCover(m, quads, "disc past the sides");
+  // The trapezoid cover after a block cover leaves no blocks behind.
+  coverMask(m, true, quads);
+  EXPECT_TRUE(quads.blocks.empty() && quads.squares.empty());
   std::mt19937 rng(11);
   std::uniform_real_distribution<float> coord(-10.0f, 130.0f);
   for (int trial = 0; trial < 60 && !HasFailure(); ++trial) {
@@ -226,7 +239,7 @@ TEST(Quads, BlocksAlongTheOutlineAndSolidTrapezoidsCoverEveryPixel) {
     if (!r.rasterize(makePolygon({poly}), options(120, 120, trial % 2 ? VG_NON_ZERO : VG_EVEN_ODD),
                      m))
       continue;
-    coverMaskWithBlocks(m, quads, 1 + trial % 20);
+    coverMaskWithBlocks(m, quads, trial % 5);
     expectBlocksCover(m, quads, "random polygon");
   }
 }

@@ -68,16 +68,20 @@ float coverageAt(ivec2 p) {
 }
 )";
 
-// One point a block of 4 x 4 pixels: a point covers the pixels whose
-// centres lie in its square, and has no diagonal to shade twice.
+// One point a square of blocks: a point covers the pixels whose centres lie
+// in its square, and has no diagonal to shade twice. Each square comes as
+// its corner's block column times 8 plus its level (side 4 << level), and
+// its block row times 8.
 const char* const POINT_VERTEX_SHADER = R"(
-uniform vec4 uSides[128];  // lower left corners of blocks 2k (xy) and 2k + 1 (zw)
+uniform vec4 uSides[128];  // squares 2k (xy) and 2k + 1 (zw)
 uniform vec2 uSurface;
 void main() {
   vec4 pair = uSides[gl_VertexID >> 1];
-  vec2 corner = (gl_VertexID & 1) != 0 ? pair.zw : pair.xy;
-  gl_Position = vec4((corner + 2.0) / uSurface * 2.0 - 1.0, 0.0, 1.0);
-  gl_PointSize = 4.0;
+  ivec2 code = ivec2((gl_VertexID & 1) != 0 ? pair.zw : pair.xy);
+  float size = float(4 << (code.x & 7));
+  vec2 corner = vec2(code >> 3) * 4.0;
+  gl_Position = vec4((corner + 0.5 * size) / uSurface * 2.0 - 1.0, 0.0, 1.0);
+  gl_PointSize = size;
 }
 )";
 
@@ -263,7 +267,10 @@ bool GlRenderer::init() {
   if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
     GLuint pvs = compile(GL_VERTEX_SHADER, "#version 330 core\n", POINT_VERTEX_SHADER);
     blockPoints_ = pvs && link(pointGeneral_, pvs, FRAGMENT_SHADER) &&
-                   link(pointSimple_, pvs, SIMPLE_FRAGMENT_SHADER);
+                   link(pointSimple_, pvs, SIMPLE_FRAGMENT_SHADER) &&
+                   link(pointSolid_, pvs, SOLID_FRAGMENT_SHADER);
+    // Merged squares go up to 64 pixels, as far as points may be that big.
+    while (maxSquareLevel_ < 4 && (8 << maxSquareLevel_) <= pointSizes[1]) ++maxSquareLevel_;
     if (pvs) glDeleteShader(pvs);
   }
   glGenVertexArrays(1, &vertexArray_);
@@ -274,7 +281,7 @@ bool GlRenderer::init() {
 }
 
 void GlRenderer::release() {
-  for (Program* p : {&general_, &simple_, &solid_, &pointGeneral_, &pointSimple_}) {
+  for (Program* p : {&general_, &simple_, &solid_, &pointGeneral_, &pointSimple_, &pointSolid_}) {
     if (p->id) glDeleteProgram(p->id);
     *p = Program{};
   }
@@ -467,7 +474,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
   bool blocks = solidInterior && blockPoints_;
   if (blocks)
-    coverMaskWithBlocks(mask, quads_);
+    coverMaskWithBlocks(mask, quads_, maxSquareLevel_);
   else
     coverMask(mask, solidInterior, quads_);
   glBindVertexArray(vertexArray_);
@@ -479,11 +486,10 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
     glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
     glUniform4fv(program.uColor, 1, premultiplied);
   };
-  if (blocks) {
-    // A point whose centre is outside the viewport is not drawn at all, so
-    // blocks that reach past the surface's side go as trapezoids.
-    const Program& program = setup.simple() ? pointSimple_ : pointGeneral_;
-    useBlended(program);
+  // Draws squares as points with the program in use, as many a call as its
+  // array holds. A point whose centre is outside the viewport is not drawn
+  // at all, so blocks that reach past the surface's sides go as trapezoids.
+  auto drawSquares = [&](const Program& program, const std::vector<Block>& squares) {
     glEnable(GL_PROGRAM_POINT_SIZE);
     int count = 0;
     auto flush = [&] {
@@ -492,19 +498,25 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
       glDrawArrays(GL_POINTS, 0, count);
       count = 0;
     };
-    for (const Block& b : quads_.blocks) {
-      int cx = box.x + b.x + 2, cy = box.y + b.y + 2;
-      if (cx <= 0 || cx >= surfaceWidth_ || cy <= 0 || cy >= surfaceHeight_) {
-        float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 4, box.width));
-        float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 4, box.height));
+    for (const Block& b : squares) {
+      int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
+      if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 ||
+          y + half <= 0) {
+        float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, box.width));
+        float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, box.height));
         quads_.blended.push_back(Quad{y0, y1, x0, x1, x0, x1});
         continue;
       }
-      sides_[2 * count] = float(box.x + b.x);
-      sides_[2 * count + 1] = float(box.y + b.y);
+      sides_[2 * count] = float((x >> 2) * 8 + b.level);
+      sides_[2 * count + 1] = float((y >> 2) * 8);
       if (++count == 2 * kMaxQuads) flush();
     }
     flush();
+  };
+  if (blocks) {
+    const Program& program = setup.simple() ? pointSimple_ : pointGeneral_;
+    useBlended(program);
+    drawSquares(program, quads_.blocks);
   }
   // Draws quads with the program in use, as many a call as its arrays hold.
   auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
@@ -519,6 +531,14 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
     const Program& program = setup.simple() ? simple_ : general_;
     useBlended(program);
     draw(program, quads_.blended);
+  }
+  if (!quads_.squares.empty()) {
+    // Squares lie inside the box, so inside the surface.
+    glDisable(GL_BLEND);
+    glUseProgram(pointSolid_.id);
+    glUniform2f(pointSolid_.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+    glUniform4fv(pointSolid_.uColor, 1, premultiplied);
+    drawSquares(pointSolid_, quads_.squares);
   }
   if (!quads_.solid.empty()) {
     glDisable(GL_BLEND);

@@ -68,10 +68,13 @@ class GlRenderer {
   Program general_;  // every blend mode
   Program simple_;   // the modes that need only the source
   Program solid_;    // the paint alone, for fully covered pixels
-  // Blocks of pixels along the outline, as points, with either blend.
+  // Blocks of pixels as points: along the outline with either blend, and
+  // the fully covered ones merged into squares.
   bool blockPoints_ = false;
   Program pointGeneral_;
   Program pointSimple_;
+  Program pointSolid_;
+  int maxSquareLevel_ = 0;  // fully covered blocks merge into squares up to 4 << this
   unsigned vertexArray_ = 0;
   // Coverage goes to the next store of a small ring each draw: writing one
   // that a draw not yet executed still reads makes the driver finish that

@@ -63,56 +63,13 @@ double area(const Line& left, const Line& right, int bottom, int top) {
 constexpr double kBlendedPixelCost = 10.0;
 constexpr double kSolidPixelCost = 4.0;
 constexpr double kQuadCost = 2000.0;
-// When the pixels along the outline go as blocks (coverMaskWithBlocks), a
-// band draws one trapezoid rather than three, and thinner rims save whole
-// blocks: bands pay off sooner.
-constexpr double kQuadCostWithBlocks = 500.0;
-
 // Floor division by 4 that holds for negative values too.
 int blockOf(int v) { return v >> 2; }
 
-// A pixel centre closer than this to a solid trapezoid's side may fall on
-// either side of it once the rasteriser has snapped the corners to its
-// sub-pixel grid; such pixels are blended as well.
-constexpr double kSideMargin = 0.125;
-
-// The columns [first, end) of a row whose pixel centres lie surely inside a
-// solid trapezoid, row by row. Floors by truncation and a correction, which
-// the compiler does not inline from the library's.
-struct SafeRun {
-  int first, end;
-};
-
-class SafeRuns {
- public:
-  explicit SafeRuns(const Quad& q) {
-    double scale = 1.0 / double(q.top - q.bottom);
-    leftSlope_ = (q.topLeft - q.bottomLeft) * scale;
-    rightSlope_ = (q.topRight - q.bottomRight) * scale;
-    // At row r's centre, less the margin and the half pixel to the centre.
-    left_ = q.bottomLeft + leftSlope_ * (0.5 - q.bottom) + kSideMargin - 0.5;
-    right_ = q.bottomRight + rightSlope_ * (0.5 - q.bottom) - kSideMargin - 0.5;
-  }
-  SafeRun at(int r) const {
-    double left = left_ + leftSlope_ * r, right = right_ + rightSlope_ * r;
-    int first = int(left), last = int(right);
-    first += double(first) < left;
-    last -= double(last) > right;
-    return {first, last + 1};
-  }
-
- private:
-  double left_, leftSlope_, right_, rightSlope_;
-};
-
 class Planner {
  public:
-  Planner(const CoverageMask& mask, bool solidInterior, double quadCost, QuadSet& out)
-      : spans_(mask.spans),
-        width_(mask.box.width),
-        solidInterior_(solidInterior),
-        quadCost_(quadCost),
-        out_(out) {
+  Planner(const CoverageMask& mask, bool solidInterior, QuadSet& out)
+      : spans_(mask.spans), width_(mask.box.width), solidInterior_(solidInterior), out_(out) {
     // Per row, the least any cover can cost: its partial pixels blended and
     // its full run solid. Summed from the bottom so that a band's bound is
     // one subtraction.
@@ -142,7 +99,7 @@ class Planner {
     // that has covered rows: when the whole band costs no more, no split
     // can beat it.
     int pieces = firstUsed < mid && lastUsed >= mid ? 2 : 1;
-    double bound = out_.rowBound[size_t(last)] - out_.rowBound[size_t(row)] + pieces * quadCost_;
+    double bound = out_.rowBound[size_t(last)] - out_.rowBound[size_t(row)] + pieces * kQuadCost;
     if (size > finest && whole > bound) {
       double split = mid <= row || mid >= last ? plan(row, last, origin, half, finest)
                                                : plan(row, mid, origin, half, finest) +
@@ -231,7 +188,7 @@ class Planner {
                  3};
         return kBlendedPixelCost *
                    (area(left, innerLeft, row, last) + area(innerRight, right, row, last)) +
-               kSolidPixelCost * area(innerLeft, innerRight, row, last) + 3.0 * quadCost_;
+               kSolidPixelCost * area(innerLeft, innerRight, row, last) + 3.0 * kQuadCost;
       }
     }
     if (!ordered(left, right, row, last)) {
@@ -240,22 +197,23 @@ class Planner {
     }
     cover.pieces[0] = between(left, right, row, last);
     cover.count = 1;
-    return kBlendedPixelCost * area(left, right, row, last) + quadCost_;
+    return kBlendedPixelCost * area(left, right, row, last) + kQuadCost;
   }
 
   const std::vector<CoverageMask::Span>& spans_;
   int width_;
   bool solidInterior_;
-  double quadCost_;
   QuadSet& out_;
 };
 
-// Plans bands over the box's rows and puts their pieces into out.
-void planBands(const CoverageMask& mask, bool solidInterior, double quadCost, QuadSet& out,
-               int minRows) {
+}  // namespace
+
+void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int minRows) {
   out.solid.clear();
   out.blended.clear();
   out.bands.clear();
+  out.blocks.clear();
+  out.squares.clear();
   const int height = mask.box.height, width = mask.box.width;
   if (height <= 0 || width <= 0 || int(mask.spans.size()) < height) return;
   // Band heights are powers of two, and bands start at surface rows that are
@@ -266,7 +224,7 @@ void planBands(const CoverageMask& mask, bool solidInterior, double quadCost, Qu
   int coarsest = std::max(64, finest);
   while (height / coarsest > 32) coarsest *= 2;
   const int origin = ((mask.box.y % coarsest) + coarsest) % coarsest;
-  Planner planner(mask, solidInterior, quadCost, out);
+  Planner planner(mask, solidInterior, out);
   for (int row = 0; row < height;) {
     int last = std::min(height, (origin + row) / coarsest * coarsest + coarsest - origin);
     planner.plan(row, last, origin, coarsest, finest);
@@ -275,66 +233,118 @@ void planBands(const CoverageMask& mask, bool solidInterior, double quadCost, Qu
   planner.emit();
 }
 
-}  // namespace
 
-void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int minRows) {
-  planBands(mask, solidInterior, kQuadCost, out, minRows);
-}
 
-void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int minRows) {
-  planBands(mask, true, kQuadCostWithBlocks, out, minRows);
+void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
+  out.solid.clear();
   out.blended.clear();
+  out.bands.clear();
   out.blocks.clear();
+  out.squares.clear();
   const IntRect& box = mask.box;
-  if (out.bands.empty()) return;
+  if (box.empty() || int(mask.spans.size()) < box.height) return;
   const int col0 = blockOf(box.x), row0 = blockOf(box.y);
   const int cols = blockOf(box.x + box.width - 1) - col0 + 1;
   const int rows = blockOf(box.y + box.height - 1) - row0 + 1;
-  out.marked.assign(size_t(cols) * size_t(rows), 0);
-  // Marks the blocks that hold a covered pixel of row's columns [first, end):
-  // rows with holes have uncovered stretches inside their spans.
-  auto mark = [&](int row, int first, int end) {
-    if (first >= end) return;
-    uint8_t* m = out.marked.data() + size_t(blockOf(box.y + row) - row0) * size_t(cols);
-    const uint8_t* alpha = mask.alpha.data() + size_t(row) * size_t(box.width);
-    for (int x = first; x < end;) {
-      int c = blockOf(box.x + x);
-      int blockEnd = std::min(end, (c + 1) * 4 - box.x);
-      if (!m[c - col0]) {
-        for (int k = x; k < blockEnd; ++k) {
-          if (alpha[k]) {
-            m[c - col0] = 1;
+  // Per block: empty, blended or full.
+  out.grid.assign(size_t(cols) * size_t(rows), 0);
+  enum : uint8_t { EMPTY = 0, BLENDED = 1, FULL = 2 };
+  for (int row = 0; row < rows; ++row) {
+    // The rows of the box this row of blocks holds.
+    const int r0 = std::max(0, (row0 + row) * 4 - box.y);
+    const int r1 = std::min(box.height, (row0 + row) * 4 + 4 - box.y);
+    int lo = box.width, hi = 0, fullLo = 0, fullHi = r1 - r0 == 4 ? box.width : 0;
+    for (int r = r0; r < r1; ++r) {
+      const CoverageMask::Span& s = mask.spans[size_t(r)];
+      if (s.first < s.end) {
+        lo = std::min(lo, s.first);
+        hi = std::max(hi, s.end);
+      }
+      fullLo = std::max(fullLo, s.fullFirst);
+      fullHi = std::min(fullHi, s.fullEnd);
+    }
+    uint8_t* g = out.grid.data() + size_t(row) * size_t(cols);
+    // Blocks wholly inside every row's full run are full.
+    int fullFirst = fullLo < fullHi ? blockOf(box.x + fullLo + 3) - col0 : 0;
+    int fullEnd = fullLo < fullHi ? blockOf(box.x + fullHi) - col0 : 0;
+    for (int c = fullFirst; c < fullEnd; ++c) g[c] = FULL;
+    // The others with a covered pixel are blended; rows with holes leave
+    // uncovered stretches inside their spans, so each block is looked at.
+    for (int c = lo < hi ? blockOf(box.x + lo) - col0 : 0,
+             c1 = lo < hi ? blockOf(box.x + hi - 1) - col0 : -1;
+         c <= c1; ++c) {
+      if (g[c] == FULL) {
+        c = fullEnd - 1;
+        continue;
+      }
+      const int x0 = std::max(0, (col0 + c) * 4 - box.x),
+                x1 = std::min(box.width, (col0 + c) * 4 + 4 - box.x);
+      for (int r = r0; r < r1 && g[c] == EMPTY; ++r) {
+        const uint8_t* a = mask.alpha.data() + size_t(r) * size_t(box.width);
+        for (int x = x0; x < x1; ++x) {
+          if (a[x]) {
+            g[c] = BLENDED;
             break;
           }
         }
       }
-      x = blockEnd;
     }
-  };
-  auto markRow = [&](int r) { mark(r, mask.spans[size_t(r)].first, mask.spans[size_t(r)].end); };
-  // Bands cover the rows in order, each with at most one solid trapezoid.
-  int next = 0;
-  for (const QuadSet::Band& band : out.bands) {
-    int bandBottom = int(band.pieces[0].bottom), bandTop = int(band.pieces[0].top);
-    for (int r = next; r < bandBottom; ++r) markRow(r);
-    SafeRuns runs(band.count == 3 ? band.pieces[1] : Quad{0, 1, 0, 0, 0, 0});
-    for (int r = bandBottom; r < bandTop; ++r) {
-      SafeRun run = band.count == 3 ? runs.at(r) : SafeRun{0, 0};
-      if (run.first >= run.end) {
-        markRow(r);
-        continue;
-      }
-      const CoverageMask::Span& s = mask.spans[size_t(r)];
-      mark(r, s.first, std::min(s.end, run.first));
-      mark(r, std::max(s.first, run.end), s.end);
-    }
-    next = std::max(next, bandTop);
   }
-  for (int r = next; r < box.height; ++r) markRow(r);
   for (int row = 0; row < rows; ++row) {
-    const uint8_t* m = out.marked.data() + size_t(row) * size_t(cols);
+    const uint8_t* g = out.grid.data() + size_t(row) * size_t(cols);
     for (int c = 0; c < cols; ++c) {
-      if (m[c]) out.blocks.push_back(Block{(col0 + c) * 4 - box.x, (row0 + row) * 4 - box.y});
+      if (g[c] == BLENDED)
+        out.blocks.push_back(Block{(col0 + c) * 4 - box.x, (row0 + row) * 4 - box.y, 0});
+    }
+  }
+  // Full blocks merge into squares aligned on the surface's grid. Level k
+  // holds, per square of 2^k x 2^k blocks, whether all of it is full, built
+  // from level k - 1; a square goes out at the highest level at which it is.
+  struct Level {
+    int col0, row0, cols, rows;
+    size_t offset;
+  };
+  Level levels[8];
+  const int top = std::clamp(maxLevel, 0, 7);
+  levels[0] = {col0, row0, cols, rows, 0};
+  size_t size = size_t(cols) * size_t(rows);
+  for (int k = 1; k <= top; ++k) {
+    const Level& below = levels[k - 1];
+    Level& l = levels[k];
+    l.col0 = below.col0 >> 1;
+    l.row0 = below.row0 >> 1;
+    l.cols = ((below.col0 + below.cols - 1) >> 1) - l.col0 + 1;
+    l.rows = ((below.row0 + below.rows - 1) >> 1) - l.row0 + 1;
+    l.offset = size;
+    size += size_t(l.cols) * size_t(l.rows);
+  }
+  out.grid.resize(size);
+  auto cell = [&](int k, int col, int row) -> uint8_t& {
+    const Level& l = levels[k];
+    return out.grid[l.offset + size_t(row - l.row0) * size_t(l.cols) + size_t(col - l.col0)];
+  };
+  auto fullAt = [&](int k, int col, int row) {
+    const Level& l = levels[k];
+    return col >= l.col0 && col < l.col0 + l.cols && row >= l.row0 && row < l.row0 + l.rows &&
+           cell(k, col, row) == FULL;
+  };
+  for (int k = 1; k <= top; ++k) {
+    const Level& l = levels[k];
+    for (int row = l.row0; row < l.row0 + l.rows; ++row) {
+      for (int col = l.col0; col < l.col0 + l.cols; ++col) {
+        bool full = fullAt(k - 1, 2 * col, 2 * row) && fullAt(k - 1, 2 * col + 1, 2 * row) &&
+                    fullAt(k - 1, 2 * col, 2 * row + 1) && fullAt(k - 1, 2 * col + 1, 2 * row + 1);
+        cell(k, col, row) = full ? FULL : EMPTY;
+      }
+    }
+  }
+  for (int k = top; k >= 0; --k) {
+    const Level& l = levels[k];
+    for (int row = l.row0; row < l.row0 + l.rows; ++row) {
+      for (int col = l.col0; col < l.col0 + l.cols; ++col) {
+        if (cell(k, col, row) != FULL || (k < top && fullAt(k + 1, col >> 1, row >> 1))) continue;
+        out.squares.push_back(Block{(col << k) * 4 - box.x, (row << k) * 4 - box.y, k});
+      }
     }
   }
 }

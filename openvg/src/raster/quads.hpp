@@ -1,6 +1,7 @@
 // The pieces in which a coverage mask is composited: a few trapezoids that
-// together hold every covered pixel's centre once, those over fully covered
-// pixels apart from the rest, so that they can take the paint unblended.
+// together hold every covered pixel's centre once, or aligned squares of
+// whole pixels; those over fully covered pixels apart from the rest, so that
+// they can take the paint unblended.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +19,19 @@ struct Quad {
   float topLeft, topRight;
 };
 
-// A block of 4 x 4 pixels on the surface's grid of such blocks: its lower
-// left corner in the box (so x and y may be -3 to 0 for the first blocks).
+// A square of 4 << level pixels a side on the surface's grid of such
+// squares (4 x 4 blocks for level 0): its lower left corner in the box, so
+// that the first ones may start up to 3 pixels before the box.
 struct Block {
   int x, y;
+  int level;
 };
 
 struct QuadSet {
-  std::vector<Quad> solid;    // over fully covered pixels only
-  std::vector<Quad> blended;  // the rest of the covered pixels
-  std::vector<Block> blocks;  // from coverMaskWithBlocks: blended whole
+  std::vector<Quad> solid;     // over fully covered pixels only
+  std::vector<Quad> blended;   // the rest of the covered pixels
+  std::vector<Block> blocks;   // from coverMaskWithBlocks: blended whole, level 0
+  std::vector<Block> squares;  // and fully covered, to be drawn unblended
   // Scratch kept between calls: the chosen bands' pieces (one blended, or
   // blended, solid and blended), and per row the running sum of the least
   // cost any cover of it can have.
@@ -37,7 +41,7 @@ struct QuadSet {
   };
   std::vector<Band> bands;
   std::vector<double> rowBound;
-  std::vector<uint8_t> marked;  // per block of the box's grid, whether it is blended
+  std::vector<uint8_t> grid;  // per block of the box's grid: what covers it, by level
 };
 
 // Covers the box's rows with bands, each of at most three trapezoids whose
@@ -49,14 +53,14 @@ struct QuadSet {
 // power of two) unless the box cuts them. Reuses out's storage.
 void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int minRows = 4);
 
-// The cover for an interior that may be drawn unblended: the solid
-// trapezoids of coverMask, and every 4 x 4 block of the surface's grid that
-// holds a covered pixel no solid trapezoid surely holds. A software
-// rasteriser shades whole blocks of this size, so blending block by block
-// shades each pixel next to the outline once, where the thin trapezoids along
-// it shade many blocks in part and those on their diagonals twice. A pixel
-// may be both in a block and in a solid trapezoid; the solid one must then be
-// drawn last. Fills solid and blocks; blended stays empty.
-void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int minRows = 4);
+// The cover for an interior that may be drawn unblended, made of whole
+// blocks of 4 x 4 pixels on the surface's grid: the blocks with a covered
+// pixel that are not fully covered go to blocks, to be blended, and the
+// fully covered ones to squares, merged into aligned squares of up to
+// 4 << maxLevel pixels a side. Each covered pixel is in exactly one.
+// A software rasteriser shades whole blocks of this size, so each is shaded
+// once, where trapezoids shade the blocks their sides cut in part and those
+// on their diagonals twice. Leaves solid and blended empty.
+void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel = 4);
 
 }  // namespace tq
