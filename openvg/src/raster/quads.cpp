@@ -1,6 +1,7 @@
 #include "raster/quads.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tq {
 namespace {
@@ -233,8 +234,6 @@ void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int m
   planner.emit();
 }
 
-
-
 void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
   out.solid.clear();
   out.blended.clear();
@@ -243,16 +242,36 @@ void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
   out.squares.clear();
   const IntRect& box = mask.box;
   if (box.empty() || int(mask.spans.size()) < box.height) return;
-  const int col0 = blockOf(box.x), row0 = blockOf(box.y);
-  const int cols = blockOf(box.x + box.width - 1) - col0 + 1;
-  const int rows = blockOf(box.y + box.height - 1) - row0 + 1;
-  // Per block: empty, blended or full.
-  out.grid.assign(size_t(cols) * size_t(rows), 0);
-  enum : uint8_t { EMPTY = 0, BLENDED = 1, FULL = 2 };
-  for (int row = 0; row < rows; ++row) {
+  enum : uint8_t { EMPTY = 0, FULL = 1 };
+  // Level k holds, per square of 2^k x 2^k blocks on the surface's grid,
+  // whether all of it is full; each level has a border of empty cells, so
+  // that the children and the parent of any cell inside can be read without
+  // checks.
+  struct Level {
+    int col0, row0, cols, rows;  // the first cell inside, and the size with the border
+    uint8_t* cells;
+    uint8_t* at(int col, int row) const {
+      return cells + size_t(row - row0 + 1) * size_t(cols) + size_t(col - col0 + 1);
+    }
+  };
+  const int top = std::clamp(maxLevel, 0, 7);
+  Level levels[8];
+  size_t offsets[8], size = 0;
+  for (int k = 0; k <= top; ++k) {
+    Level& l = levels[k];
+    int first = blockOf(box.x) >> k, last = blockOf(box.x + box.width - 1) >> k;
+    int bottom = blockOf(box.y) >> k, topRow = blockOf(box.y + box.height - 1) >> k;
+    l = {first, bottom, last - first + 3, topRow - bottom + 3, nullptr};
+    offsets[k] = size;
+    size += size_t(l.cols) * size_t(l.rows);
+  }
+  out.grid.assign(size, EMPTY);
+  for (int k = 0; k <= top; ++k) levels[k].cells = out.grid.data() + offsets[k];
+
+  const Level& base = levels[0];
+  for (int row = base.row0; row < base.row0 + base.rows - 2; ++row) {
     // The rows of the box this row of blocks holds.
-    const int r0 = std::max(0, (row0 + row) * 4 - box.y);
-    const int r1 = std::min(box.height, (row0 + row) * 4 + 4 - box.y);
+    const int r0 = std::max(0, row * 4 - box.y), r1 = std::min(box.height, row * 4 + 4 - box.y);
     int lo = box.width, hi = 0, fullLo = 0, fullHi = r1 - r0 == 4 ? box.width : 0;
     for (int r = r0; r < r1; ++r) {
       const CoverageMask::Span& s = mask.spans[size_t(r)];
@@ -263,86 +282,58 @@ void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
       fullLo = std::max(fullLo, s.fullFirst);
       fullHi = std::min(fullHi, s.fullEnd);
     }
-    uint8_t* g = out.grid.data() + size_t(row) * size_t(cols);
+    if (lo >= hi) continue;
     // Blocks wholly inside every row's full run are full.
-    int fullFirst = fullLo < fullHi ? blockOf(box.x + fullLo + 3) - col0 : 0;
-    int fullEnd = fullLo < fullHi ? blockOf(box.x + fullHi) - col0 : 0;
-    for (int c = fullFirst; c < fullEnd; ++c) g[c] = FULL;
+    int fullFirst = 0, fullEnd = 0;
+    if (fullLo < fullHi) {
+      fullFirst = blockOf(box.x + fullLo + 3);
+      fullEnd = std::max(fullFirst, blockOf(box.x + fullHi));
+    }
+    uint8_t* g = base.at(base.col0, row);
+    for (int c = fullFirst; c < fullEnd; ++c) g[c - base.col0] = FULL;
     // The others with a covered pixel are blended; rows with holes leave
     // uncovered stretches inside their spans, so each block is looked at.
-    for (int c = lo < hi ? blockOf(box.x + lo) - col0 : 0,
-             c1 = lo < hi ? blockOf(box.x + hi - 1) - col0 : -1;
-         c <= c1; ++c) {
-      if (g[c] == FULL) {
+    for (int c = blockOf(box.x + lo), c1 = blockOf(box.x + hi - 1); c <= c1; ++c) {
+      if (c == fullFirst && fullFirst < fullEnd) {
         c = fullEnd - 1;
         continue;
       }
-      const int x0 = std::max(0, (col0 + c) * 4 - box.x),
-                x1 = std::min(box.width, (col0 + c) * 4 + 4 - box.x);
-      for (int r = r0; r < r1 && g[c] == EMPTY; ++r) {
+      const int x0 = std::max(0, c * 4 - box.x), x1 = std::min(box.width, c * 4 + 4 - box.x);
+      for (int r = r0; r < r1; ++r) {
         const uint8_t* a = mask.alpha.data() + size_t(r) * size_t(box.width);
-        for (int x = x0; x < x1; ++x) {
-          if (a[x]) {
-            g[c] = BLENDED;
-            break;
-          }
+        uint32_t word = 0;
+        if (x1 - x0 == 4) {
+          std::memcpy(&word, a + x0, 4);
+        } else {
+          for (int x = x0; x < x1; ++x) word |= a[x];
+        }
+        if (word) {
+          out.blocks.push_back(Block{c * 4 - box.x, row * 4 - box.y, 0});
+          break;
         }
       }
     }
   }
-  for (int row = 0; row < rows; ++row) {
-    const uint8_t* g = out.grid.data() + size_t(row) * size_t(cols);
-    for (int c = 0; c < cols; ++c) {
-      if (g[c] == BLENDED)
-        out.blocks.push_back(Block{(col0 + c) * 4 - box.x, (row0 + row) * 4 - box.y, 0});
-    }
-  }
-  // Full blocks merge into squares aligned on the surface's grid. Level k
-  // holds, per square of 2^k x 2^k blocks, whether all of it is full, built
-  // from level k - 1; a square goes out at the highest level at which it is.
-  struct Level {
-    int col0, row0, cols, rows;
-    size_t offset;
-  };
-  Level levels[8];
-  const int top = std::clamp(maxLevel, 0, 7);
-  levels[0] = {col0, row0, cols, rows, 0};
-  size_t size = size_t(cols) * size_t(rows);
+  // Full blocks merge into squares: a square goes out at the highest level
+  // at which it is full.
   for (int k = 1; k <= top; ++k) {
-    const Level& below = levels[k - 1];
-    Level& l = levels[k];
-    l.col0 = below.col0 >> 1;
-    l.row0 = below.row0 >> 1;
-    l.cols = ((below.col0 + below.cols - 1) >> 1) - l.col0 + 1;
-    l.rows = ((below.row0 + below.rows - 1) >> 1) - l.row0 + 1;
-    l.offset = size;
-    size += size_t(l.cols) * size_t(l.rows);
-  }
-  out.grid.resize(size);
-  auto cell = [&](int k, int col, int row) -> uint8_t& {
-    const Level& l = levels[k];
-    return out.grid[l.offset + size_t(row - l.row0) * size_t(l.cols) + size_t(col - l.col0)];
-  };
-  auto fullAt = [&](int k, int col, int row) {
-    const Level& l = levels[k];
-    return col >= l.col0 && col < l.col0 + l.cols && row >= l.row0 && row < l.row0 + l.rows &&
-           cell(k, col, row) == FULL;
-  };
-  for (int k = 1; k <= top; ++k) {
-    const Level& l = levels[k];
-    for (int row = l.row0; row < l.row0 + l.rows; ++row) {
-      for (int col = l.col0; col < l.col0 + l.cols; ++col) {
-        bool full = fullAt(k - 1, 2 * col, 2 * row) && fullAt(k - 1, 2 * col + 1, 2 * row) &&
-                    fullAt(k - 1, 2 * col, 2 * row + 1) && fullAt(k - 1, 2 * col + 1, 2 * row + 1);
-        cell(k, col, row) = full ? FULL : EMPTY;
-      }
+    const Level &l = levels[k], &below = levels[k - 1];
+    for (int row = l.row0; row < l.row0 + l.rows - 2; ++row) {
+      uint8_t* g = l.at(l.col0, row);
+      // The children's first column; the border covers the one before.
+      const uint8_t* c0 = below.at(2 * l.col0, 2 * row);
+      const uint8_t* c1 = below.at(2 * l.col0, 2 * row + 1);
+      for (int i = 0; i < l.cols - 2; ++i)
+        g[i] = c0[2 * i] & c0[2 * i + 1] & c1[2 * i] & c1[2 * i + 1];
     }
   }
   for (int k = top; k >= 0; --k) {
     const Level& l = levels[k];
-    for (int row = l.row0; row < l.row0 + l.rows; ++row) {
-      for (int col = l.col0; col < l.col0 + l.cols; ++col) {
-        if (cell(k, col, row) != FULL || (k < top && fullAt(k + 1, col >> 1, row >> 1))) continue;
+    for (int row = l.row0; row < l.row0 + l.rows - 2; ++row) {
+      const uint8_t* g = l.at(l.col0, row);
+      const Level* up = k < top ? &levels[k + 1] : nullptr;
+      for (int col = l.col0; col < l.col0 + l.cols - 2; ++col) {
+        if (!g[col - l.col0] || (up && *up->at(col >> 1, row >> 1))) continue;
         out.squares.push_back(Block{(col << k) * 4 - box.x, (row << k) * 4 - box.y, k});
       }
     }
