@@ -56,32 +56,33 @@ void flatten(benchmark::State& state) {
 }
 BENCHMARK(flatten);
 
-void flattenAndRasterize(benchmark::State& state) {
-  Scene s;
+// What a frame's fill works with, for the morph at its middle.
+struct Fill {
+  Scene scene;
   tq::Context& ctx = *tq::currentContext();
+  tq::Path& path = *tq::lookupPath(ctx, scene.morph);
   tq::Polygon poly;
   tq::Rasterizer raster;
   tq::CoverageMask mask;
-  tq::Path& path = *tq::lookupPath(ctx, s.morph);
+};
+
+void flattenAndRasterize(benchmark::State& state) {
+  Fill f;
   for (auto _ : state) {
-    tq::rasterizeFill(ctx, path, poly, raster, mask);
-    benchmark::DoNotOptimize(mask.alpha.data());
+    tq::rasterizeFill(f.ctx, f.path, f.poly, f.raster, f.mask);
+    benchmark::DoNotOptimize(f.mask.alpha.data());
   }
-  state.counters["box_pixels"] = double(mask.alpha.size());
+  state.counters["box_pixels"] = double(f.mask.alpha.size());
 }
 BENCHMARK(flattenAndRasterize);
 
-// Choosing the solid trapezoids and blended blocks the coverage is composited in.
+// Choosing the blended blocks and full squares the coverage is composited in.
 void planPieces(benchmark::State& state) {
-  Scene s;
-  tq::Context& ctx = *tq::currentContext();
-  tq::Polygon poly;
-  tq::Rasterizer raster;
-  tq::CoverageMask mask;
+  Fill f;
   tq::QuadSet quads;
-  tq::rasterizeFill(ctx, *tq::lookupPath(ctx, s.morph), poly, raster, mask);
+  tq::rasterizeFill(f.ctx, f.path, f.poly, f.raster, f.mask);
   for (auto _ : state) {
-    tq::coverMaskWithBlocks(mask, quads);
+    tq::coverMaskWithBlocks(f.mask, quads);
     benchmark::DoNotOptimize(quads.blocks.data());
   }
   state.counters["squares"] = double(quads.squares.size());

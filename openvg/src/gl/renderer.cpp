@@ -532,19 +532,19 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
     useBlended(program);
     draw(program, quads_.blended);
   }
+  auto useSolid = [&](const Program& program) {
+    glDisable(GL_BLEND);
+    glUseProgram(program.id);
+    glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+    glUniform4fv(program.uColor, 1, premultiplied);
+  };
   if (!quads_.squares.empty()) {
     // Squares lie inside the box, so inside the surface.
-    glDisable(GL_BLEND);
-    glUseProgram(pointSolid_.id);
-    glUniform2f(pointSolid_.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-    glUniform4fv(pointSolid_.uColor, 1, premultiplied);
+    useSolid(pointSolid_);
     drawSquares(pointSolid_, quads_.squares);
   }
   if (!quads_.solid.empty()) {
-    glDisable(GL_BLEND);
-    glUseProgram(solid_.id);
-    glUniform2f(solid_.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-    glUniform4fv(solid_.uColor, 1, premultiplied);
+    useSolid(solid_);
     draw(solid_, quads_.solid);
   }
 }
