@@ -428,6 +428,58 @@ int GlRenderer::packQuads(const std::vector<Quad>& quads, size_t first, const In
   return count;
 }
 
+void GlRenderer::useBlended(const Program& program, const IntRect& box, int mode,
+                            const float* premultiplied) {
+  glUseProgram(program.id);
+  glUniform2i(program.uOrigin, box.x, box.y);
+  glUniform2i(program.uSize, box.width, box.height);
+  if (program.uMode >= 0) glUniform1i(program.uMode, mode);
+  glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+  glUniform4fv(program.uColor, 1, premultiplied);
+}
+
+void GlRenderer::useSolid(const Program& program, const float* premultiplied) {
+  glDisable(GL_BLEND);
+  glUseProgram(program.id);
+  glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+  glUniform4fv(program.uColor, 1, premultiplied);
+}
+
+void GlRenderer::drawQuads(const Program& program, const std::vector<Quad>& quads,
+                           const IntRect& box) {
+  for (size_t first = 0; first < quads.size(); first += kMaxQuads) {
+    int count = packQuads(quads, first, box);
+    glUniform4fv(program.uSides, count, sides_);
+    glUniform4fv(program.uRows, (count + 1) / 2, rows_);
+    glDrawArrays(GL_TRIANGLES, 0, 6 * count);
+  }
+}
+
+void GlRenderer::drawPoints(const Program& program, const std::vector<Block>& squares,
+                            const IntRect& box) {
+  glEnable(GL_PROGRAM_POINT_SIZE);
+  int count = 0;
+  auto flush = [&] {
+    if (count == 0) return;
+    glUniform4fv(program.uSides, (count + 1) / 2, sides_);
+    glDrawArrays(GL_POINTS, 0, count);
+    count = 0;
+  };
+  for (const Block& b : squares) {
+    int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
+    if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 || y + half <= 0) {
+      float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, box.width));
+      float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, box.height));
+      quads_.blended.push_back(Quad{y0, y1, x0, x1, x0, x1});
+      continue;
+    }
+    sides_[2 * count] = float((x >> 2) * 8 + b.level);
+    sides_[2 * count + 1] = float((y >> 2) * 8);
+    if (++count == 2 * kMaxQuads) flush();
+  }
+  flush();
+}
+
 void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& color,
                       VGBlendMode mode) {
   const IntRect& box = mask.box;
@@ -478,74 +530,25 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   else
     coverMask(mask, solidInterior, quads_);
   glBindVertexArray(vertexArray_);
-  auto useBlended = [&](const Program& program) {
-    glUseProgram(program.id);
-    glUniform2i(program.uOrigin, box.x, box.y);
-    glUniform2i(program.uSize, box.width, box.height);
-    if (program.uMode >= 0) glUniform1i(program.uMode, setup.mode);
-    glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-    glUniform4fv(program.uColor, 1, premultiplied);
-  };
-  // Draws squares as points with the program in use, as many a call as its
-  // array holds. A point whose centre is outside the viewport is not drawn
-  // at all, so blocks that reach past the surface's sides go as trapezoids.
-  auto drawSquares = [&](const Program& program, const std::vector<Block>& squares) {
-    glEnable(GL_PROGRAM_POINT_SIZE);
-    int count = 0;
-    auto flush = [&] {
-      if (count == 0) return;
-      glUniform4fv(program.uSides, (count + 1) / 2, sides_);
-      glDrawArrays(GL_POINTS, 0, count);
-      count = 0;
-    };
-    for (const Block& b : squares) {
-      int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
-      if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 ||
-          y + half <= 0) {
-        float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, box.width));
-        float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, box.height));
-        quads_.blended.push_back(Quad{y0, y1, x0, x1, x0, x1});
-        continue;
-      }
-      sides_[2 * count] = float((x >> 2) * 8 + b.level);
-      sides_[2 * count + 1] = float((y >> 2) * 8);
-      if (++count == 2 * kMaxQuads) flush();
-    }
-    flush();
-  };
   if (blocks) {
     const Program& program = setup.simple() ? pointSimple_ : pointGeneral_;
-    useBlended(program);
-    drawSquares(program, quads_.blocks);
+    useBlended(program, box, setup.mode, premultiplied);
+    drawPoints(program, quads_.blocks, box);
   }
-  // Draws quads with the program in use, as many a call as its arrays hold.
-  auto draw = [&](const Program& program, const std::vector<Quad>& quads) {
-    for (size_t first = 0; first < quads.size(); first += kMaxQuads) {
-      int count = packQuads(quads, first, box);
-      glUniform4fv(program.uSides, count, sides_);
-      glUniform4fv(program.uRows, (count + 1) / 2, rows_);
-      glDrawArrays(GL_TRIANGLES, 0, 6 * count);
-    }
-  };
   if (!quads_.blended.empty()) {
     const Program& program = setup.simple() ? simple_ : general_;
-    useBlended(program);
-    draw(program, quads_.blended);
+    useBlended(program, box, setup.mode, premultiplied);
+    drawQuads(program, quads_.blended, box);
   }
-  auto useSolid = [&](const Program& program) {
-    glDisable(GL_BLEND);
-    glUseProgram(program.id);
-    glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-    glUniform4fv(program.uColor, 1, premultiplied);
-  };
   if (!quads_.squares.empty()) {
-    // Squares lie inside the box, so inside the surface.
-    useSolid(pointSolid_);
-    drawSquares(pointSolid_, quads_.squares);
+    // Squares lie inside the box, so inside the surface: none goes to the
+    // blended quads, drawn already.
+    useSolid(pointSolid_, premultiplied);
+    drawPoints(pointSolid_, quads_.squares, box);
   }
   if (!quads_.solid.empty()) {
-    useSolid(solid_);
-    draw(solid_, quads_.solid);
+    useSolid(solid_, premultiplied);
+    drawQuads(solid_, quads_.solid, box);
   }
 }
 

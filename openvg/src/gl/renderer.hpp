@@ -56,6 +56,18 @@ class GlRenderer {
   // the uniform arrays; returns how many.
   int packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box);
 
+  struct Program;
+  // Puts program in use with the uniforms of a blended draw (mode is the
+  // shader's blend mode), or of an unblended one, with blending switched off.
+  void useBlended(const Program& program, const IntRect& box, int mode, const float* premultiplied);
+  void useSolid(const Program& program, const float* premultiplied);
+  // Draw with the program in use, as many a call as its arrays hold: quads
+  // as trapezoids, squares as points. A point whose centre lies outside the
+  // viewport is not drawn at all, so squares that reach past the surface's
+  // sides are added to the blended quads instead, to be drawn after.
+  void drawQuads(const Program& program, const std::vector<Quad>& quads, const IntRect& box);
+  void drawPoints(const Program& program, const std::vector<Block>& squares, const IntRect& box);
+
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
   int surfaceWidth_ = 0;
