@@ -41,7 +41,7 @@ struct QuadSet {
   };
   std::vector<Band> bands;
   std::vector<double> rowBound;
-  std::vector<uint8_t> grid;  // per block of the box's grid: what covers it, by level
+  std::vector<uint8_t> grid;  // per level, per square of blocks: whether it is full
 };
 
 // Covers the box's rows with bands, each of at most three trapezoids whose
