@@ -212,6 +212,28 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glutSwapBuffers();
 }
 
+// Clip distances the application switched on would cut the fill (its shaders
+// write none): they are off while it is drawn and on again after.
+TEST(GlState, ClipDistancesDoNotCutTheFill) {
+  const GLdouble none[4] = {0, 0, 0, -1};  // every vertex outside
+  glClipPlane(GL_CLIP_PLANE0, none);
+  glEnable(GL_CLIP_DISTANCE0);
+  const VGfloat black[4] = {0, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, 400, 400);
+  VGPath path = square();
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+  vgLoadIdentity();
+  vgDrawPath(path, VG_FILL_PATH);
+  EXPECT_TRUE(glIsEnabled(GL_CLIP_DISTANCE0));
+  glDisable(GL_CLIP_DISTANCE0);
+  std::vector<float> px = readBackBuffer(400, 400);
+  EXPECT_GT(px[200 * 400 + 200], 0.99f);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  vgDestroyPath(path);
+  glutSwapBuffers();
+}
+
 // The pixels along the outline may go as points: point state the application
 // set must neither show in the fill nor be lost.
 TEST(GlState, PointStateNeitherShowsNorIsLost) {

@@ -255,6 +255,7 @@ bool GlRenderer::init() {
   compatibility_ = !(profile & GL_CONTEXT_CORE_PROFILE_BIT);
 
   bufferCoverage_ = epoxy_gl_version() >= 43 && std::endian::native == std::endian::little;
+  glGetIntegerv(GL_MAX_CLIP_DISTANCES, &clipDistances_);
   GLuint vs = compile(GL_VERTEX_SHADER, "#version 330 core\n", VERTEX_SHADER);
   if (!vs) return false;
   bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER) &&
@@ -484,7 +485,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
                       VGBlendMode mode) {
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
-  DrawStateGuard guard(compatibility_, bufferCoverage_);
+  DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
 
   float a = std::clamp(color[3], 0.0f, 1.0f);
   float premultiplied[4] = {std::clamp(color[0], 0.0f, 1.0f) * a,

@@ -70,6 +70,7 @@ class GlRenderer {
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
+  int clipDistances_ = 0;  // the implementation's, for the state guard
   int surfaceWidth_ = 0;
   int surfaceHeight_ = 0;
   struct Program {

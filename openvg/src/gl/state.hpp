@@ -25,8 +25,8 @@ class CapabilityList {
   }
 
  private:
-  GLenum caps_[16];
-  GLboolean on_[16];
+  GLenum caps_[32];
+  GLboolean on_[32];
   int count_ = 0;
 };
 
@@ -34,12 +34,14 @@ class CapabilityList {
 // units 0 and 1, storage buffer binding 0 when coverage goes through it,
 // program point size,
 // framebuffer bindings, viewport, blending, colour mask, polygon mode, pixel
-// unpacking, and the per-fragment tests (switched off).
+// unpacking, and the per-fragment tests and clip distances (switched off).
 // Multisampling is switched off too: each pixel then belongs wholly to the
 // piece of the fill its centre lies in, and takes one value in all samples.
 class DrawStateGuard {
  public:
-  DrawStateGuard(bool compatibility, bool storageBuffer)
+  // clipDistances: how many clip distances the implementation has (at most
+  // 8 are looked at); our shaders write none, so enabled ones are switched off.
+  DrawStateGuard(bool compatibility, bool storageBuffer, int clipDistances)
       : compatibility_(compatibility), storageBuffer_(storageBuffer) {
     if (storageBuffer_) {
       glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &storage_);
@@ -84,6 +86,7 @@ class DrawStateGuard {
       tests_.save(GL_POLYGON_STIPPLE);
       tests_.save(GL_POINT_SMOOTH);
     }
+    for (int i = 0; i < clipDistances && i < 8; ++i) tests_.save(GLenum(GL_CLIP_DISTANCE0 + i));
     programPointSize_ = glIsEnabled(GL_PROGRAM_POINT_SIZE);
     tests_.disableAll();
     if (unpackBuffer_) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
