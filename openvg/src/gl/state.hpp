@@ -32,9 +32,9 @@ class CapabilityList {
 
 // State touched by a fill: program, vertex array, textures and samplers of
 // units 0 and 1, storage buffer binding 0 when coverage goes through it,
-// program point size,
-// framebuffer bindings, viewport, blending, colour mask, polygon mode, pixel
-// unpacking, and the per-fragment tests and clip distances (switched off).
+// program point size, framebuffer bindings, viewport, blending, colour mask,
+// polygon mode, pixel unpacking, and the per-fragment tests and clip
+// distances (switched off).
 // Multisampling is switched off too: each pixel then belongs wholly to the
 // piece of the fill its centre lies in, and takes one value in all samples.
 class DrawStateGuard {
