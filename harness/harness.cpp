@@ -1,6 +1,7 @@
 #include <GL/freeglut.h>
 #include <VG/vgext.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "state.h"
@@ -107,7 +108,17 @@ void harnessInit(int argc, char** argv, int width, int height, const char* title
   // Hooked once per process, so onExit cannot run twice at exit.
   static bool exitHooked = false;
   if (!exitHooked) exitHooked = std::atexit(onExit) == 0;
-  vgCreateContextTQ(width, height);
+  if (vgCreateContextTQ(width, height) != VG_TRUE) {
+    // Without the context nothing can be drawn: say why rather than show a
+    // black window forever.
+    const GLubyte* version = glGetString(GL_VERSION);
+    std::fprintf(stderr,
+                 "%s: the vector context could not be created: OpenGL %s found, 3.3 or later "
+                 "needed\n",
+                 argc > 0 && argv[0] != nullptr ? argv[0] : "tarquel",
+                 version != nullptr ? reinterpret_cast<const char*>(version) : "(no version)");
+    std::exit(EXIT_FAILURE);
+  }
   harnessState.width = width;
   harnessState.height = height;
   for (Handler& h : harnessState.handlers) h = Handler();

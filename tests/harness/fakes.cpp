@@ -18,6 +18,8 @@ void resetFakes() {
   fake.lastAllocation = 0;
   fake.liveAllocations = 0;
   fake.trailOnDestroy = false;
+  fake.contextFails = false;
+  fake.glVersion = "4.5 (Compatibility Profile)";
   fake.appendedSegments = nullptr;
   fake.appendedCoordinates = nullptr;
 }
@@ -148,10 +150,14 @@ void glLoadIdentity() { record("glLoadIdentity"); }
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) { record("glTranslatef", x, y, z); }
 void glScalef(GLfloat x, GLfloat y, GLfloat z) { record("glScalef", x, y, z); }
 void glLineWidth(GLfloat w) { record("glLineWidth", w); }
+const GLubyte* glGetString(GLenum name) {
+  record("glGetString", hex(name));
+  return name == GL_VERSION ? reinterpret_cast<const GLubyte*>(fake.glVersion) : nullptr;
+}
 
 VGboolean vgCreateContextTQ(VGint w, VGint h) {
   record("vgCreateContextTQ", w, h);
-  return VG_TRUE;
+  return fake.contextFails ? VG_FALSE : VG_TRUE;
 }
 void vgResizeSurfaceTQ(VGint w, VGint h) { record("vgResizeSurfaceTQ", w, h); }
 void vgDestroyContextTQ() {

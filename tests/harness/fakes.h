@@ -26,6 +26,8 @@ struct FakeWorld {
   std::size_t lastAllocation;
   int liveAllocations;  // reserved and not yet released
   bool trailOnDestroy;  // vgDestroyContextTQ writes the log to stderr
+  bool contextFails;    // vgCreateContextTQ returns VG_FALSE
+  const char* glVersion;  // what glGetString(GL_VERSION) returns
   const void* appendedSegments;
   const void* appendedCoordinates;
   unsigned nextHandle;

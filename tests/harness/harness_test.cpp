@@ -285,4 +285,17 @@ TEST_F(HarnessDeathTest, AnyNormalExitDestroysTheContextOnce) {
       ::testing::ExitedWithCode(3), "^TRAIL: vgDestroyContextTQ;\n$");
 }
 
+TEST_F(HarnessDeathTest, FailedContextNamesTheOpenGLFoundAndExitsWithFailure) {
+  EXPECT_EXIT(
+      {
+        fake.contextFails = true;
+        fake.glVersion = "3.0 Mesa 22.3.6";
+        harnessInit(2, programArgs, 400, 300, "Title");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(EXIT_FAILURE),
+      "^tarquel: the vector context could not be created: OpenGL 3\\.0 Mesa 22\\.3\\.6 found, "
+      "3\\.3 or later needed\n$");
+}
+
 }  // namespace
