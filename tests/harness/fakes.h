@@ -24,9 +24,9 @@ struct FakeWorld {
   int32_t now;         // what glutGet(GLUT_ELAPSED_TIME) returns
   bool allocateFails;  // harnessAllocate returns null
   std::size_t lastAllocation;
-  int liveAllocations;  // reserved and not yet released
-  bool trailOnDestroy;  // vgDestroyContextTQ writes the log to stderr
-  bool contextFails;    // vgCreateContextTQ returns VG_FALSE
+  int liveAllocations;    // reserved and not yet released
+  bool trailOnDestroy;    // vgDestroyContextTQ writes the log to stderr
+  bool contextFails;      // vgCreateContextTQ returns VG_FALSE
   const char* glVersion;  // what glGetString(GL_VERSION) returns
   const void* appendedSegments;
   const void* appendedCoordinates;
