@@ -4,6 +4,7 @@
 #include <random>
 
 #include "geometry/curves.hpp"
+#include "geometry/flatten.hpp"
 #include "test_path_support.hpp"
 
 namespace tq::test {
@@ -114,6 +115,36 @@ TEST_F(Measure, LengthOverARangeWithChecks) {
     prev = q;
   }
   EXPECT_NEAR(vgPathLength(cubic, 0, 2), fine, 1e-5 * fine);
+}
+
+// Radii that dwarf the chord give the straight chord they tend to, whatever
+// their size: length, the half-way point, bounds and the flattened outline.
+TEST_F(Measure, ArcsWithHugeRadiiBecomeTheirChord) {
+  for (const float r : {1e17f, 1e18f, 1e30f, 3.4028235e38f}) {
+    SCOPED_TRACE(r);
+    const VGPath p = makePath();
+    append(p, {VG_MOVE_TO_ABS, VG_SCWARC_TO_ABS}, {0, 0, r, r, 0, 100, 0});
+    EXPECT_NEAR(vgPathLength(p, 0, 2), 100, 1e-3);
+    VGfloat x = 0, y = 0;
+    vgPointAlongPath(p, 0, 2, 50, &x, &y, nullptr, nullptr);
+    expectNear({x, y}, {50, 0}, 1e-3);
+    VGfloat bounds[4];
+    vgPathBounds(p, &bounds[0], &bounds[1], &bounds[2], &bounds[3]);
+    expectNear({bounds[0], bounds[1], bounds[2], bounds[3]}, {0, 0, 100, 0}, 1e-3);
+
+    const VGPath box = makePath();
+    append(box, {VG_MOVE_TO_ABS, VG_SCWARC_TO_ABS, VG_LINE_TO_ABS, VG_LINE_TO_ABS, VG_CLOSE_PATH},
+           {100, 200, r, r, 0, 300, 200, 300, 100, 100, 100});
+    Polygon poly;
+    flattenPath(internal(box), Matrix{}, 0.02f, poly);
+    ASSERT_EQ(poly.contourEnds.size(), 1u);
+    EXPECT_LE(poly.points.size(), 8u);
+    for (const Point& q : poly.points) {
+      EXPECT_TRUE(q.x >= 100 - 1e-3 && q.x <= 300 + 1e-3 && q.y >= 100 - 1e-3 && q.y <= 200 + 1e-3)
+          << q.x << ", " << q.y;
+    }
+  }
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
 }
 
 TEST_F(Measure, PointAlongPathClampsAndSkipsDegenerateSegments) {

@@ -58,14 +58,13 @@ ArcShape resolveArc(Vec2 p0, Vec2 p1, double rh, double rv, double rotationDeg, 
   const double side = (ccw != large) ? 1.0 : -1.0;
   const Vec2 cu{mid.x - side * offset * mid.y, mid.y + side * offset * mid.x};
 
+  // The sweep follows from the half chord h in the unit frame: 2 asin(h) for
+  // the small arc. A difference of the end points' angles would cancel away
+  // for radii that dwarf the chord, where the sweep is tiny.
   const double a0 = std::atan2(-cu.y, -cu.x);
-  const double a1 = std::atan2(d.y - cu.y, d.x - cu.x);
-  double sweep = a1 - a0;
-  const double twoPi = 2.0 * std::numbers::pi;
-  if (ccw && sweep < 0.0) sweep += twoPi;
-  if (!ccw && sweep > 0.0) sweep -= twoPi;
-  // A half ellipse (centre on the chord) may come out the wrong way round.
-  if (half2 == 1.0) sweep = ccw ? std::numbers::pi : -std::numbers::pi;
+  const double small = 2.0 * std::asin(std::min(std::sqrt(half2), 1.0));
+  const double magnitude = large ? 2.0 * std::numbers::pi - small : small;
+  const double sweep = ccw ? magnitude : -magnitude;
 
   out.shape = {cs * rh, sn * rh, -sn * rv, cs * rv, 0.0, 0.0};
   out.centre = p0 + out.shape.applyLinear(cu);
@@ -87,8 +86,13 @@ Vec2 Curve::eval(double t) const {
     default: {
       if (t <= 0.0) return p[0];
       if (t >= 1.0) return p[3];
-      const double a = arc.t0 + t * arc.sweep;
-      return arc.centre + arc.shape.applyLinear({std::cos(a), std::sin(a)});
+      // Relative to the start point, with the difference of the cosines and
+      // sines as products: the centre may lie far beyond float range of the
+      // points (a huge radius), and centre + radius would lose them.
+      const double s = t * arc.sweep;
+      const double a = arc.t0 + 0.5 * s;
+      const double k = 2.0 * std::sin(0.5 * s);
+      return p[0] + arc.shape.applyLinear({-k * std::sin(a), k * std::cos(a)});
     }
   }
 }

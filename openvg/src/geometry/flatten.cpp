@@ -29,12 +29,14 @@ int piecesFor(const Curve& c, double tol) {
       return clampPieces(std::sqrt(0.75 * std::max(d1, d2) / tol));
     }
     default: {
-      // A chord spanning 2h of the unit-circle parameter leaves the image
-      // circle by at most (1 - cos h) * (largest stretch of the ellipse map).
+      // A chord spanning an angle phi of the unit-circle parameter leaves the
+      // image circle by at most stretch * (1 - cos(phi / 2)), which is
+      // 2 stretch sin^2(phi / 4); in this form a huge stretch keeps its
+      // precision.
       const double stretch = c.arc.shape.maxStretch();
-      const double x = 1.0 - tol / stretch;
-      if (!(x > -1.0)) return clampPieces(std::fabs(c.arc.sweep) / std::numbers::pi);
-      return clampPieces(std::fabs(c.arc.sweep) / (2.0 * std::acos(x)));
+      const double s = std::sqrt(0.5 * tol / stretch);
+      if (!(s < 1.0)) return clampPieces(std::fabs(c.arc.sweep) / std::numbers::pi);
+      return clampPieces(std::fabs(c.arc.sweep) / (4.0 * std::asin(s)));
     }
   }
 }
