@@ -12,6 +12,9 @@ namespace tq {
 namespace {
 
 std::unique_ptr<Context> gCurrent;
+// Handles count on across contexts: a caller may still hold one from a
+// destroyed context, and it must not name an object of the next.
+VGHandle gNextHandle = 1;
 
 Context::Object* findObject(Context& ctx, VGHandle handle, Context::Object::Kind kind) {
   const auto it = ctx.objects.find(handle);
@@ -53,10 +56,15 @@ Context* createContext(int width, int height) {
   if (!gCurrent) return nullptr;
   gCurrent->surfaceWidth = width;
   gCurrent->surfaceHeight = height;
+  gCurrent->nextHandle = gNextHandle;
   return gCurrent.get();
 }
 
-void destroyContext() { gCurrent.reset(); }
+void destroyContext() {
+  if (!gCurrent) return;
+  gNextHandle = gCurrent->nextHandle;
+  gCurrent.reset();
+}
 
 void setError(Context& ctx, VGErrorCode err) {
   if (ctx.error == VG_NO_ERROR) ctx.error = err;

@@ -81,8 +81,8 @@ struct Context {
   // Owned; null in a context made without OpenGL.
   GlRenderer* renderer = nullptr;
 
-  // Handle registry shared by paths and paints. Handles are never reused
-  // while the context lives, so a stale handle stays invalid.
+  // Handle registry shared by paths and paints. Handles are never reused,
+  // in this context or a later one, so a stale handle stays invalid.
   struct Object;
   std::unordered_map<VGHandle, std::unique_ptr<Object>> objects;
   VGHandle nextHandle = 1;
