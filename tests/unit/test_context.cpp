@@ -173,14 +173,43 @@ TEST_F(ContextState, ScalarAndVectorCallsMatchTheParameterShape) {
   EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
 }
 
-TEST_F(ContextState, UnknownParametersAreIllegal) {
-  const VGParamType bogus = static_cast<VGParamType>(0x1199);
-  vgSeti(bogus, 1);
-  EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
-  EXPECT_EQ(vgGeti(bogus), 0);
-  EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
-  EXPECT_EQ(vgGetVectorSize(bogus), 0);
-  EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+// C callers may pass any 32-bit value as an enumeration: each is rejected,
+// never loaded as a value its type cannot hold.
+TEST_F(ContextState, UnknownEnumerationsAreIllegal) {
+  for (const VGint raw : {0x1199, -1, VGint(0x80000000u), 0x7FFFFFFF}) {
+    SCOPED_TRACE(raw);
+    const auto bogus = static_cast<VGParamType>(raw);
+    VGint ints[4] = {};
+    VGfloat floats[4] = {};
+    vgSeti(bogus, 1);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    vgSetf(bogus, 1.0f);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    vgSetiv(bogus, 1, ints);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    vgSetfv(bogus, 1, floats);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    EXPECT_EQ(vgGeti(bogus), 0);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    EXPECT_EQ(vgGetf(bogus), 0.0f);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    vgGetiv(bogus, 1, ints);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    vgGetfv(bogus, 1, floats);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    EXPECT_EQ(vgGetVectorSize(bogus), 0);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    EXPECT_EQ(vgGetString(static_cast<VGStringID>(raw)), nullptr);
+    EXPECT_EQ(vgGetPaint(static_cast<VGPaintMode>(raw)), VG_INVALID_HANDLE);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    EXPECT_EQ(vgCreatePath(VG_PATH_FORMAT_STANDARD, static_cast<VGPathDatatype>(raw), 1, 0, 0, 0,
+                           VG_PATH_CAPABILITY_ALL),
+              VG_INVALID_HANDLE);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    vgSeti(VG_MATRIX_MODE, raw);
+    EXPECT_EQ(vgGetError(), VG_ILLEGAL_ARGUMENT_ERROR);
+    EXPECT_EQ(vgGeti(VG_MATRIX_MODE), VG_MATRIX_PATH_USER_TO_SURFACE);
+  }
 }
 
 TEST_F(ContextState, ScissorRectsAreQuadruplesUpToTheLimit) {
@@ -333,13 +362,29 @@ TEST_F(Registry, HandlesAreNeverReused) {
   EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
 }
 
+TEST(RegistryAcrossContexts, AHandleFromADestroyedContextNamesNothing) {
+  ASSERT_NE(tq::createContext(4, 4), nullptr);
+  const VGPath a = vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, 0);
+  tq::destroyContext();
+  ASSERT_NE(tq::createContext(4, 4), nullptr);
+  const VGPath b = vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, 0);
+  EXPECT_NE(a, b);
+  vgDestroyPath(a);
+  EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
+  EXPECT_EQ(vgGetParameteri(b, VG_PATH_DATATYPE), VG_PATH_DATATYPE_F);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  tq::destroyContext();
+}
+
 TEST_F(Registry, HandleSpaceExhaustionFailsCleanly) {
+  const VGHandle saved = ctx->nextHandle;
   ctx->nextHandle = 0xFFFFFFFFu;
   const VGPaint last = vgCreatePaint();
   EXPECT_EQ(last, 0xFFFFFFFFu);
   EXPECT_EQ(vgCreatePaint(), VG_INVALID_HANDLE);
   EXPECT_EQ(vgGetError(), VG_OUT_OF_MEMORY_ERROR);
   EXPECT_NE(tq::lookupPaint(*ctx, last), nullptr);
+  ctx->nextHandle = saved;  // later contexts in this process still make objects
 }
 
 TEST_F(Registry, PathParametersAreReadOnly) {

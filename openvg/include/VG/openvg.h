@@ -33,7 +33,17 @@ typedef int32_t VGint;
 typedef uint32_t VGuint;
 typedef uint32_t VGbitfield;
 
-typedef enum { VG_FALSE = 0, VG_TRUE = 1, VG_BOOLEAN_FORCE_SIZE = VG_MAX_ENUM } VGboolean;
+/* C callers may pass any 32-bit value where an enumeration is expected. In
+ * C++ every enumeration here is a plain VGint underneath, so that the library
+ * can read an out-of-range value and reject it instead of loading a value its
+ * type cannot hold. C's enumerations are int-sized already. */
+#ifdef __cplusplus
+#define VG_ENUM_BASE : VGint
+#else
+#define VG_ENUM_BASE
+#endif
+
+typedef enum VG_ENUM_BASE { VG_FALSE = 0, VG_TRUE = 1, VG_BOOLEAN_FORCE_SIZE = VG_MAX_ENUM } VGboolean;
 
 typedef VGuint VGHandle;
 typedef VGHandle VGPath;
@@ -45,7 +55,7 @@ typedef VGHandle VGPaint;
 #define VG_INVALID_HANDLE ((VGHandle)0)
 #define VG_PATH_FORMAT_STANDARD 0
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_NO_ERROR = 0,
   VG_BAD_HANDLE_ERROR = 0x1000,
   VG_ILLEGAL_ARGUMENT_ERROR = 0x1001,
@@ -58,7 +68,7 @@ typedef enum {
   VG_ERROR_CODE_FORCE_SIZE = VG_MAX_ENUM
 } VGErrorCode;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_MATRIX_MODE = 0x1100,
   VG_FILL_RULE = 0x1101,
   VG_IMAGE_QUALITY = 0x1102,
@@ -99,14 +109,14 @@ typedef enum {
   VG_PARAM_TYPE_FORCE_SIZE = VG_MAX_ENUM
 } VGParamType;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_RENDERING_QUALITY_NONANTIALIASED = 0x1200,
   VG_RENDERING_QUALITY_FASTER = 0x1201,
   VG_RENDERING_QUALITY_BETTER = 0x1202,
   VG_RENDERING_QUALITY_FORCE_SIZE = VG_MAX_ENUM
 } VGRenderingQuality;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_PIXEL_LAYOUT_UNKNOWN = 0x1300,
   VG_PIXEL_LAYOUT_RGB_VERTICAL = 0x1301,
   VG_PIXEL_LAYOUT_BGR_VERTICAL = 0x1302,
@@ -115,7 +125,7 @@ typedef enum {
   VG_PIXEL_LAYOUT_FORCE_SIZE = VG_MAX_ENUM
 } VGPixelLayout;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_MATRIX_PATH_USER_TO_SURFACE = 0x1400,
   VG_MATRIX_IMAGE_USER_TO_SURFACE = 0x1401,
   VG_MATRIX_FILL_PAINT_TO_USER = 0x1402,
@@ -124,7 +134,7 @@ typedef enum {
   VG_MATRIX_MODE_FORCE_SIZE = VG_MAX_ENUM
 } VGMatrixMode;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_CLEAR_MASK = 0x1500,
   VG_FILL_MASK = 0x1501,
   VG_SET_MASK = 0x1502,
@@ -134,13 +144,13 @@ typedef enum {
   VG_MASK_OPERATION_FORCE_SIZE = VG_MAX_ENUM
 } VGMaskOperation;
 
-typedef enum { VG_PATH_DATATYPE_INVALID = -1, VG_PATH_DATATYPE_S_8 = 0, VG_PATH_DATATYPE_S_16 = 1,
+typedef enum VG_ENUM_BASE { VG_PATH_DATATYPE_INVALID = -1, VG_PATH_DATATYPE_S_8 = 0, VG_PATH_DATATYPE_S_16 = 1,
   VG_PATH_DATATYPE_S_32 = 2, VG_PATH_DATATYPE_F = 3,
   VG_PATH_DATATYPE_FORCE_SIZE = VG_MAX_ENUM } VGPathDatatype;
 
-typedef enum { VG_ABSOLUTE = 0, VG_RELATIVE = 1, VG_PATH_ABS_REL_FORCE_SIZE = VG_MAX_ENUM } VGPathAbsRel;
+typedef enum VG_ENUM_BASE { VG_ABSOLUTE = 0, VG_RELATIVE = 1, VG_PATH_ABS_REL_FORCE_SIZE = VG_MAX_ENUM } VGPathAbsRel;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_CLOSE_PATH = (0 << 1),
   VG_MOVE_TO = (1 << 1),
   VG_LINE_TO = (2 << 1),
@@ -157,7 +167,7 @@ typedef enum {
   VG_PATH_SEGMENT_FORCE_SIZE = VG_MAX_ENUM
 } VGPathSegment;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_MOVE_TO_ABS = (int)VG_MOVE_TO | (int)VG_ABSOLUTE,
   VG_MOVE_TO_REL = (int)VG_MOVE_TO | (int)VG_RELATIVE,
   VG_LINE_TO_ABS = (int)VG_LINE_TO | (int)VG_ABSOLUTE,
@@ -185,7 +195,7 @@ typedef enum {
   VG_PATH_COMMAND_FORCE_SIZE = VG_MAX_ENUM
 } VGPathCommand;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_PATH_CAPABILITY_APPEND_FROM = (1 << 0),
   VG_PATH_CAPABILITY_APPEND_TO = (1 << 1),
   VG_PATH_CAPABILITY_MODIFY = (1 << 2),
@@ -202,7 +212,7 @@ typedef enum {
   VG_PATH_CAPABILITIES_FORCE_SIZE = VG_MAX_ENUM
 } VGPathCapabilities;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_PATH_FORMAT = 0x1600,
   VG_PATH_DATATYPE = 0x1601,
   VG_PATH_SCALE = 0x1602,
@@ -212,18 +222,18 @@ typedef enum {
   VG_PATH_PARAM_TYPE_FORCE_SIZE = VG_MAX_ENUM
 } VGPathParamType;
 
-typedef enum { VG_CAP_BUTT = 0x1700, VG_CAP_ROUND = 0x1701, VG_CAP_SQUARE = 0x1702,
+typedef enum VG_ENUM_BASE { VG_CAP_BUTT = 0x1700, VG_CAP_ROUND = 0x1701, VG_CAP_SQUARE = 0x1702,
   VG_CAP_STYLE_FORCE_SIZE = VG_MAX_ENUM } VGCapStyle;
 
-typedef enum { VG_JOIN_MITER = 0x1800, VG_JOIN_ROUND = 0x1801, VG_JOIN_BEVEL = 0x1802,
+typedef enum VG_ENUM_BASE { VG_JOIN_MITER = 0x1800, VG_JOIN_ROUND = 0x1801, VG_JOIN_BEVEL = 0x1802,
   VG_JOIN_STYLE_FORCE_SIZE = VG_MAX_ENUM } VGJoinStyle;
 
-typedef enum { VG_EVEN_ODD = 0x1900, VG_NON_ZERO = 0x1901, VG_FILL_RULE_FORCE_SIZE = VG_MAX_ENUM } VGFillRule;
+typedef enum VG_ENUM_BASE { VG_EVEN_ODD = 0x1900, VG_NON_ZERO = 0x1901, VG_FILL_RULE_FORCE_SIZE = VG_MAX_ENUM } VGFillRule;
 
-typedef enum { VG_STROKE_PATH = (1 << 0), VG_FILL_PATH = (1 << 1),
+typedef enum VG_ENUM_BASE { VG_STROKE_PATH = (1 << 0), VG_FILL_PATH = (1 << 1),
   VG_PAINT_MODE_FORCE_SIZE = VG_MAX_ENUM } VGPaintMode;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_PAINT_TYPE = 0x1A00,
   VG_PAINT_COLOR = 0x1A01,
   VG_PAINT_COLOR_RAMP_SPREAD_MODE = 0x1A02,
@@ -235,7 +245,7 @@ typedef enum {
   VG_PAINT_PARAM_TYPE_FORCE_SIZE = VG_MAX_ENUM
 } VGPaintParamType;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_PAINT_TYPE_COLOR = 0x1B00,
   VG_PAINT_TYPE_LINEAR_GRADIENT = 0x1B01,
   VG_PAINT_TYPE_RADIAL_GRADIENT = 0x1B02,
@@ -243,26 +253,26 @@ typedef enum {
   VG_PAINT_TYPE_FORCE_SIZE = VG_MAX_ENUM
 } VGPaintType;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_COLOR_RAMP_SPREAD_PAD = 0x1C00,
   VG_COLOR_RAMP_SPREAD_REPEAT = 0x1C01,
   VG_COLOR_RAMP_SPREAD_REFLECT = 0x1C02,
   VG_COLOR_RAMP_SPREAD_MODE_FORCE_SIZE = VG_MAX_ENUM
 } VGColorRampSpreadMode;
 
-typedef enum { VG_TILE_FILL = 0x1D00, VG_TILE_PAD = 0x1D01, VG_TILE_REPEAT = 0x1D02, VG_TILE_REFLECT = 0x1D03,
+typedef enum VG_ENUM_BASE { VG_TILE_FILL = 0x1D00, VG_TILE_PAD = 0x1D01, VG_TILE_REPEAT = 0x1D02, VG_TILE_REFLECT = 0x1D03,
   VG_TILING_MODE_FORCE_SIZE = VG_MAX_ENUM } VGTilingMode;
 
-typedef enum { VG_IMAGE_QUALITY_NONANTIALIASED = (1 << 0), VG_IMAGE_QUALITY_FASTER = (1 << 1),
+typedef enum VG_ENUM_BASE { VG_IMAGE_QUALITY_NONANTIALIASED = (1 << 0), VG_IMAGE_QUALITY_FASTER = (1 << 1),
   VG_IMAGE_QUALITY_BETTER = (1 << 2), VG_IMAGE_QUALITY_FORCE_SIZE = VG_MAX_ENUM } VGImageQuality;
 
-typedef enum { VG_DRAW_IMAGE_NORMAL = 0x1F00, VG_DRAW_IMAGE_MULTIPLY = 0x1F01, VG_DRAW_IMAGE_STENCIL = 0x1F02,
+typedef enum VG_ENUM_BASE { VG_DRAW_IMAGE_NORMAL = 0x1F00, VG_DRAW_IMAGE_MULTIPLY = 0x1F01, VG_DRAW_IMAGE_STENCIL = 0x1F02,
   VG_IMAGE_MODE_FORCE_SIZE = VG_MAX_ENUM } VGImageMode;
 
-typedef enum { VG_RED = (1 << 3), VG_GREEN = (1 << 2), VG_BLUE = (1 << 1), VG_ALPHA = (1 << 0),
+typedef enum VG_ENUM_BASE { VG_RED = (1 << 3), VG_GREEN = (1 << 2), VG_BLUE = (1 << 1), VG_ALPHA = (1 << 0),
   VG_IMAGE_CHANNEL_FORCE_SIZE = VG_MAX_ENUM } VGImageChannel;
 
-typedef enum {
+typedef enum VG_ENUM_BASE {
   VG_BLEND_SRC = 0x2000,
   VG_BLEND_SRC_OVER = 0x2001,
   VG_BLEND_DST_OVER = 0x2002,
@@ -276,7 +286,7 @@ typedef enum {
   VG_BLEND_MODE_FORCE_SIZE = VG_MAX_ENUM
 } VGBlendMode;
 
-typedef enum { VG_VENDOR = 0x2300, VG_RENDERER = 0x2301, VG_VERSION = 0x2302, VG_EXTENSIONS = 0x2303,
+typedef enum VG_ENUM_BASE { VG_VENDOR = 0x2300, VG_RENDERER = 0x2301, VG_VERSION = 0x2302, VG_EXTENSIONS = 0x2303,
   VG_STRING_ID_FORCE_SIZE = VG_MAX_ENUM } VGStringID;
 
 /* Errors and synchronisation */
