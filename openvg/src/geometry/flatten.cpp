@@ -41,6 +41,7 @@ int piecesFor(const Curve& c, double tol) {
   }
 }
 
+// Fills: every contour closed, those without area dropped.
 class ContourBuilder {
  public:
   explicit ContourBuilder(Polygon& out) : out_(out) {}
@@ -55,7 +56,9 @@ class ContourBuilder {
     add(p);
   }
 
-  void add(Vec2 p) {
+  size_t size() const { return out_.points.size(); }
+
+  void add(Vec2 p, bool /*corner*/ = true) {
     const Point q{static_cast<float>(p.x), static_cast<float>(p.y)};
     if (!std::isfinite(q.x) || !std::isfinite(q.y)) {
       // Keep nothing more of a contour that can no longer be drawn.
@@ -70,7 +73,7 @@ class ContourBuilder {
     out_.points.push_back(q);
   }
 
-  void finish() {
+  void finish(bool /*closed*/ = true) {
     if (!open_) return;
     open_ = false;
     auto& pts = out_.points;
@@ -93,6 +96,96 @@ class ContourBuilder {
   uint32_t first_ = 0;
 };
 
+// Strokes: open and closed subpaths kept as they are, single points included.
+class PolylineBuilder {
+ public:
+  PolylineBuilder(Polyline& out, Point dotAxis) : out_(out), dotAxis_(dotAxis) {}
+
+  bool isOpen() const { return open_; }
+  size_t size() const { return out_.points.size(); }
+
+  void begin(Vec2 p) {
+    finish(false);
+    open_ = true;
+    bad_ = false;
+    first_ = static_cast<uint32_t>(out_.points.size());
+    add(p, true);
+  }
+
+  void add(Vec2 p, bool corner) {
+    const Point q{static_cast<float>(p.x), static_cast<float>(p.y)};
+    if (!std::isfinite(q.x) || !std::isfinite(q.y)) bad_ = true;
+    if (bad_) return;
+    if (out_.points.size() > first_) {
+      const Point& last = out_.points.back();
+      // A zero-length piece: no direction, so no join of its own.
+      if (last.x == q.x && last.y == q.y) {
+        out_.corners.back() |= uint8_t(corner);
+        return;
+      }
+    }
+    out_.points.push_back(q);
+    out_.corners.push_back(uint8_t(corner));
+  }
+
+  void finish(bool closed) {
+    if (!open_) return;
+    open_ = false;
+    auto& pts = out_.points;
+    if (bad_) {
+      pts.resize(first_);
+      out_.corners.resize(first_);
+      return;
+    }
+    if (closed) {
+      if (pts.size() - first_ > 1) {
+        const Point& a = pts[first_];
+        const Point& b = pts.back();
+        if (a.x == b.x && a.y == b.y) {
+          pts.pop_back();
+          out_.corners.pop_back();
+        }
+      }
+      out_.corners[first_] = 1;  // the join between the last and first segment
+    }
+    out_.subpaths.push_back({static_cast<uint32_t>(pts.size()), closed, dotAxis_});
+  }
+
+ private:
+  Polyline& out_;
+  Point dotAxis_;
+  bool open_ = false;
+  bool bad_ = false;
+  uint32_t first_ = 0;
+};
+
+// Flattens every segment of `path` mapped by `m` into `sink`.
+template <class Sink>
+void flattenInto(const Path& path, const Affine& m, double tol, Sink& sink) {
+  SegmentReader reader(path);
+  Segment seg;
+  Curve curve;
+  while (reader.next(seg)) {
+    if (seg.kind == SegmentKind::Move) {
+      sink.finish(false);
+      continue;
+    }
+    if (!segmentCurve(seg, curve)) {
+      // An arc between coincident points: a segment that goes nowhere.
+      if (!sink.isOpen()) sink.begin(m.apply(seg.start));
+      continue;
+    }
+    curve.transform(m);
+    if (!sink.isOpen()) sink.begin(curve.p[0]);
+    const int pieces = sink.size() < kMaxFlattenedPoints ? piecesFor(curve, tol) : 1;
+    const double step = 1.0 / pieces;
+    for (int i = 1; i < pieces; ++i) sink.add(curve.eval(i * step), false);
+    sink.add(curve.p[3], true);
+    if (seg.kind == SegmentKind::Close) sink.finish(true);
+  }
+  sink.finish(false);
+}
+
 }  // namespace
 
 void flattenPath(const Path& path, const Matrix& userToSurface, float tolerance, Polygon& out) {
@@ -100,27 +193,24 @@ void flattenPath(const Path& path, const Matrix& userToSurface, float tolerance,
   if (!userToSurface.isFinite()) return;
   // Below this the float output cannot resolve the difference anyway.
   const double tol = tolerance >= 1e-4f ? double(tolerance) : 1e-4;
-  const Affine m = Affine::from(userToSurface);
-
   ContourBuilder contour(out);
-  SegmentReader reader(path);
-  Segment seg;
-  Curve curve;
-  while (reader.next(seg)) {
-    if (seg.kind == SegmentKind::Move) {
-      contour.finish();
-      continue;
-    }
-    if (!segmentCurve(seg, curve)) continue;
-    curve.transform(m);
-    if (!contour.isOpen()) contour.begin(curve.p[0]);
-    const int pieces = out.points.size() < kMaxFlattenedPoints ? piecesFor(curve, tol) : 1;
-    const double step = 1.0 / pieces;
-    for (int i = 1; i < pieces; ++i) contour.add(curve.eval(i * step));
-    contour.add(curve.p[3]);
-    if (seg.kind == SegmentKind::Close) contour.finish();
-  }
-  contour.finish();
+  flattenInto(path, Affine::from(userToSurface), tol, contour);
+}
+
+void flattenPolylines(const Path& path, const Matrix& m, double tolerance, Polyline& out) {
+  out.clear();
+  if (!m.isFinite()) return;
+  const double tol = tolerance > 0.0 ? tolerance : 1e-4;
+  PolylineBuilder lines(out, {m.m[0], m.m[1]});
+  flattenInto(path, Affine::from(m), tol, lines);
+}
+
+double userTolerance(const Matrix& userToSurface, float surfaceTolerance) {
+  if (!userToSurface.isFinite()) return 0.0;
+  const double stretch = Affine::from(userToSurface).maxStretch();
+  const double tol = surfaceTolerance >= 1e-4f ? std::min(double(surfaceTolerance), 1e6) : 1e-4;
+  const double user = tol / stretch;
+  return user > 0.0 && std::isfinite(user) ? user : 0.0;
 }
 
 }  // namespace tq

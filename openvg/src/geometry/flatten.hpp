@@ -1,4 +1,5 @@
-// Turns a path into closed polygon contours in surface pixels for filling.
+// Turns a path into closed polygon contours in surface pixels for filling, or
+// into open and closed polylines in any space for stroking.
 #pragma once
 
 #include "core/matrix.hpp"
@@ -23,5 +24,22 @@ inline constexpr size_t kMaxFlattenedPoints = size_t(1) << 22;
 // remaining curves are replaced by their chords. No allocation once `out`
 // has grown to the path's size.
 void flattenPath(const Path& path, const Matrix& userToSurface, float tolerance, Polygon& out);
+
+// Clears `out`, then appends every subpath of `path` that has a segment,
+// mapped by `m` (the identity for user space) and flattened to within
+// `tolerance` in the mapped space (non-positive or NaN: 1e-4). Subpaths stay
+// open unless closed by VG_CLOSE_PATH; zero-length pieces are merged away, so
+// a subpath that never leaves its start point is one point (its dot axis is
+// the user x axis, mapped); a lone move yields nothing. Each point records
+// whether it is a corner between segments or inside a flattened curve.
+// Subpaths with a non-finite point are dropped whole; the same output cap as
+// flattenPath applies.
+void flattenPolylines(const Path& path, const Matrix& m, double tolerance, Polyline& out);
+
+// The user-space tolerance that keeps the image under `userToSurface` within
+// `surfaceTolerance` pixels (clamped as flattenPath clamps it): divided by the
+// matrix's largest stretch. 0 where no tolerance serves: a non-finite matrix,
+// or one that collapses everything to a point.
+double userTolerance(const Matrix& userToSurface, float surfaceTolerance);
 
 }  // namespace tq
