@@ -2,8 +2,8 @@
 #include <VG/openvg.h>
 #include <benchmark/benchmark.h>
 
-#include "api/draw.hpp"
 #include "core/context.hpp"
+#include "draw/painter.hpp"
 #include "geometry/flatten.hpp"
 #include "outlines.h"
 #include "raster/coverage.hpp"
@@ -69,7 +69,8 @@ struct Fill {
 void flattenAndRasterize(benchmark::State& state) {
   Fill f;
   for (auto _ : state) {
-    tq::rasterizeFill(f.ctx, f.path, f.poly, f.raster, f.mask);
+    tq::rasterizeFill(f.ctx, f.path, tq::IntRect{0, 0, f.ctx.surfaceWidth, f.ctx.surfaceHeight},
+                      f.poly, f.raster, f.mask);
     benchmark::DoNotOptimize(f.mask.alpha.data());
   }
   state.counters["box_pixels"] = double(f.mask.alpha.size());
@@ -80,7 +81,8 @@ BENCHMARK(flattenAndRasterize);
 void planPieces(benchmark::State& state) {
   Fill f;
   tq::QuadSet quads;
-  tq::rasterizeFill(f.ctx, f.path, f.poly, f.raster, f.mask);
+  tq::rasterizeFill(f.ctx, f.path, tq::IntRect{0, 0, f.ctx.surfaceWidth, f.ctx.surfaceHeight},
+                    f.poly, f.raster, f.mask);
   for (auto _ : state) {
     tq::coverMaskWithBlocks(f.mask, quads);
     benchmark::DoNotOptimize(quads.blocks.data());

@@ -69,8 +69,25 @@ void setParam(Context& ctx, Target&& target, VGint type, VGint count, const T* v
     buffer[i] = double(values[i]);
     if (std::isnan(buffer[i])) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
   }
-  const VGErrorCode err = target.set(type, std::span<const double>(buffer, size_t(count)));
+  VGErrorCode err = VG_NO_ERROR;
+  try {
+    err = target.set(type, std::span<const double>(buffer, size_t(count)));
+  } catch (const std::exception&) {
+    err = VG_OUT_OF_MEMORY_ERROR;  // a failed allocation leaves the old value
+  }
   if (err != VG_NO_ERROR) setError(ctx, err);
+}
+
+// The values a target holds for `type`; empty, with VG_OUT_OF_MEMORY_ERROR
+// raised, when they cannot be copied.
+template <typename Target>
+std::vector<double> paramValues(Context& ctx, Target&& target, VGint type) {
+  try {
+    return target.get(type);
+  } catch (const std::exception&) {
+    setError(ctx, VG_OUT_OF_MEMORY_ERROR);
+    return {};
+  }
 }
 
 template <typename T>
@@ -86,7 +103,7 @@ template <typename T, typename Target>
 T getScalarParam(Context& ctx, Target&& target, VGint type) {
   const std::optional<ParamShape> shape = target.shape(type);
   if (!shape || shape->size != 1) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR, T(0));
-  const std::vector<double> v = target.get(type);
+  const std::vector<double> v = paramValues(ctx, target, type);
   return v.empty() ? T(0) : convertParamValue<T>(v[0]);
 }
 
@@ -94,7 +111,7 @@ template <typename Target>
 VGint paramVectorSize(Context& ctx, Target&& target, VGint type) {
   const std::optional<ParamShape> shape = target.shape(type);
   if (!shape) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR, 0);
-  return shape->size == 1 ? 1 : static_cast<VGint>(target.get(type).size());
+  return shape->size == 1 ? 1 : static_cast<VGint>(paramValues(ctx, target, type).size());
 }
 
 // vgGetfv/vgGetiv: the first `count` values of a scalar or vector.
@@ -102,7 +119,7 @@ template <typename Target, typename T>
 void getVectorParam(Context& ctx, Target&& target, VGint type, VGint count, T* values) {
   const std::optional<ParamShape> shape = target.shape(type);
   if (!shape) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
-  const std::vector<double> v = target.get(type);
+  const std::vector<double> v = paramValues(ctx, target, type);
   if (count <= 0 || static_cast<size_t>(count) > v.size() || !isAlignedPointer<T>(values))
     TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
   for (VGint i = 0; i < count; ++i) values[i] = convertParamValue<T>(v[i]);

@@ -129,7 +129,7 @@ std::vector<float> effectiveDashPattern(const Context& ctx) {
   return dashes;
 }
 
-std::array<float, 4> fillColor(Context& ctx) {
+std::array<float, 4> fillColor(const Context& ctx) {
   const Paint* paint = boundPaint(ctx, VG_FILL_PATH);
   return paint ? paint->color : std::array<float, 4>{0, 0, 0, 1};
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/matrix.hpp"
+#include "core/rect.hpp"
 
 namespace tq {
 
@@ -28,9 +29,23 @@ struct ParamShape {
   bool readOnly = false;  // sets are validated, then ignored
 };
 
-struct Path;       // core/path.hpp
-struct Paint;      // core/paint.hpp
-class GlRenderer;  // gl/renderer.hpp
+struct Context;
+struct Path;   // core/path.hpp
+struct Paint;  // core/paint.hpp
+
+// What draws for a context: the entry points hand it whole draws, checked
+// already. Destroying one frees its memory and makes no OpenGL call (at
+// process exit none may be made any more). The draws may throw
+// std::bad_alloc, which the entry points report.
+class Renderer {
+ public:
+  virtual ~Renderer() = default;
+  virtual void setSurface(int width, int height) = 0;
+  virtual void clear(const Context& ctx, const IntRect& rect) = 0;
+  virtual void drawPath(const Context& ctx, const Path& path, VGbitfield paintModes) = 0;
+  // Releases the graphics objects while their context is still current.
+  virtual void releaseGl() = 0;
+};
 
 struct Context {
   Context();
@@ -78,8 +93,9 @@ struct Context {
   int surfaceWidth = 0;
   int surfaceHeight = 0;
 
-  // Owned; null in a context made without OpenGL.
-  GlRenderer* renderer = nullptr;
+  // Null in a context made without OpenGL. Owned, so that a context the
+  // program never destroyed still frees its renderer at exit.
+  std::unique_ptr<Renderer> renderer;
 
   // Handle registry shared by paths and paints. Handles are never reused,
   // in this context or a later one, so a stale handle stays invalid.
@@ -94,7 +110,8 @@ Context* currentContext();
 // Makes a context without a renderer current; null when one exists already or
 // a size is negative. The context calls of vgext.h build on this.
 Context* createContext(int width, int height);
-// Frees the current context (not its renderer: the caller releases that first).
+// Frees the current context and its renderer's memory (not its OpenGL
+// objects: vgDestroyContextTQ releases those first).
 void destroyContext();
 
 // Records err unless an older error is still unread.
@@ -115,6 +132,6 @@ std::vector<float> effectiveDashPattern(const Context& ctx);
 
 // The fill paint's colour as stored (not yet clamped): the default paint is
 // opaque black.
-std::array<float, 4> fillColor(Context& ctx);
+std::array<float, 4> fillColor(const Context& ctx);
 
 }  // namespace tq

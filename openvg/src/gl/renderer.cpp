@@ -196,28 +196,26 @@ GLuint compile(GLenum type, const char* prelude, const char* source) {
 
 }  // namespace
 
-GlRenderer* GlRenderer::create() {
+std::unique_ptr<GlRenderer> GlRenderer::create() {
   if (!currentGlContext()) return nullptr;
   if (!epoxy_is_desktop_gl()) return nullptr;
   int version = epoxy_gl_version();
   if (version < 33) return nullptr;
-  GlRenderer* r = new (std::nothrow) GlRenderer();
+  std::unique_ptr<GlRenderer> r(new (std::nothrow) GlRenderer());
   if (!r) return nullptr;
   r->glContext_ = currentGlContext();
   if (!r->init()) {
     r->release();
-    delete r;
     return nullptr;
   }
   return r;
 }
 
-void GlRenderer::destroy(GlRenderer* renderer) {
-  if (!renderer) return;
+void GlRenderer::releaseGl() {
   // At process exit the window system may have torn the context down already;
   // then the objects are gone with it and no OpenGL call may be made.
-  if (renderer->glContext_ && currentGlContext() == renderer->glContext_) renderer->release();
-  delete renderer;
+  if (glContext_ && currentGlContext() == glContext_) release();
+  glContext_ = nullptr;
 }
 
 bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragmentSource) {
@@ -256,6 +254,7 @@ bool GlRenderer::init() {
 
   bufferCoverage_ = epoxy_gl_version() >= 43 && std::endian::native == std::endian::little;
   glGetIntegerv(GL_MAX_CLIP_DISTANCES, &clipDistances_);
+  glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport_);
   GLuint vs = compile(GL_VERTEX_SHADER, "#version 330 core\n", VERTEX_SHADER);
   if (!vs) return false;
   bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER) &&
@@ -343,6 +342,26 @@ void GlRenderer::clear(const IntRect& rect, const std::array<float, 4>& premulti
     if (r.empty()) continue;
     glScissor(r.x, r.y, r.width, r.height);
     glClear(GL_COLOR_BUFFER_BIT);
+  }
+}
+
+void GlRenderer::trimScratch(size_t bytes) {
+  // Stores larger than `bytes` are dropped and made again at the size the
+  // next draw needs.
+  for (CoverageStore& t : coverage_) {
+    const size_t held = size_t(t.width) * size_t(bufferCoverage_ ? 1 : t.height);
+    if (!t.name || held <= bytes) continue;
+    if (bufferCoverage_)
+      glDeleteBuffers(1, &t.name);
+    else
+      glDeleteTextures(1, &t.name);
+    t = CoverageStore{};
+  }
+  const size_t destination = size_t(destinationWidth_) * size_t(destinationHeight_) * 4;
+  if (destinationTexture_ && destination > 4 * bytes) {
+    glDeleteTextures(1, &destinationTexture_);
+    destinationTexture_ = 0;
+    destinationWidth_ = destinationHeight_ = 0;
   }
 }
 

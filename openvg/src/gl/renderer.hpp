@@ -5,46 +5,36 @@
 #include <VG/openvg.h>
 
 #include <array>
+#include <memory>
 #include <vector>
 
-#include "geometry/polygon.hpp"
+#include "draw/compositor.hpp"
 #include "raster/coverage.hpp"
 #include "raster/quads.hpp"
 
 namespace tq {
 
-class GlRenderer {
+class GlRenderer final : public Compositor {
  public:
   // Needs a current OpenGL 3.3 context, compatibility or core profile.
   // Returns null when there is none.
-  static GlRenderer* create();
+  static std::unique_ptr<GlRenderer> create();
   GlRenderer(const GlRenderer&) = delete;
   GlRenderer& operator=(const GlRenderer&) = delete;
 
-  // Releases the OpenGL objects when the context they were made in is still
-  // current; otherwise releases only memory.
-  static void destroy(GlRenderer* renderer);
+  ~GlRenderer() override = default;
 
-  // Viewport and a one-unit-one-pixel projection, origin lower left.
-  void setSurface(int width, int height);
-
-  // Clears rect (already clipped to the surface) to a premultiplied colour,
-  // limited to the scissor rectangles when scissor is true.
+  void setSurface(int width, int height) override;
+  IntRect drawableLimit() const override { return {0, 0, maxViewport_[0], maxViewport_[1]}; }
   void clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
-             const std::vector<VGint>& scissorRects);
-
-  // Composites coverage in colour (non-premultiplied, clamped) with the given
-  // blend mode.
-  void fill(const CoverageMask& mask, const std::array<float, 4>& color, VGBlendMode mode);
-
-  // Scratch the draw calls reuse from frame to frame.
-  Polygon polygon;
-  Rasterizer rasterizer;
-  CoverageMask mask;
+             const std::vector<VGint>& scissorRects) override;
+  void fill(const CoverageMask& mask, const std::array<float, 4>& color, VGBlendMode mode) override;
+  void trimScratch(size_t bytes) override;
+  // Only while the context the objects were made in is current.
+  void releaseGl() override;
 
  private:
   GlRenderer() = default;
-  ~GlRenderer() = default;
   bool init();
   void release();
   bool ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
@@ -71,6 +61,7 @@ class GlRenderer {
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
   int clipDistances_ = 0;  // the implementation's, for the state guard
+  int maxViewport_[2] = {0, 0};
   int surfaceWidth_ = 0;
   int surfaceHeight_ = 0;
   struct Program {

@@ -1,0 +1,39 @@
+// What the drawing pipeline needs from a graphics API: a surface to clear and
+// to composite coverage onto. The OpenGL renderer is the one implementation;
+// the tests put a recording one in its place.
+#pragma once
+
+#include <VG/openvg.h>
+
+#include <array>
+#include <vector>
+
+#include "raster/coverage.hpp"
+
+namespace tq {
+
+class Compositor {
+ public:
+  virtual ~Compositor() = default;
+
+  // Viewport and a one-unit-one-pixel projection, origin lower left.
+  virtual void setSurface(int width, int height) = 0;
+  // The largest rectangle from the origin that can be drawn into, whatever
+  // the surface's size claims: coverage never need reach beyond it.
+  virtual IntRect drawableLimit() const = 0;
+  // Clears rect (already clipped to the surface) to a premultiplied colour,
+  // limited to the scissor rectangles when scissor is true.
+  virtual void clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
+                     const std::vector<VGint>& scissorRects) = 0;
+  // Composites coverage in colour (not premultiplied, clamped when used)
+  // with the given blend mode.
+  virtual void fill(const CoverageMask& mask, const std::array<float, 4>& color,
+                    VGBlendMode mode) = 0;
+  // Gives back storage kept for draws of more than `bytes` coverage.
+  virtual void trimScratch(size_t bytes) = 0;
+  // Releases the graphics objects while their context is still current;
+  // destroying the compositor afterwards frees only memory.
+  virtual void releaseGl() = 0;
+};
+
+}  // namespace tq
