@@ -5,9 +5,9 @@
 #include "core/context.hpp"
 #include "draw/painter.hpp"
 #include "geometry/flatten.hpp"
+#include "gl/pieces.hpp"
 #include "outlines.h"
 #include "raster/coverage.hpp"
-#include "raster/quads.hpp"
 
 namespace {
 
@@ -80,7 +80,7 @@ BENCHMARK(flattenAndRasterize);
 // Choosing the blended blocks and full squares the coverage is composited in.
 void planPieces(benchmark::State& state) {
   Fill f;
-  tq::QuadSet quads;
+  tq::CoverPieces quads;
   tq::rasterizeFill(f.ctx, f.path, tq::IntRect{0, 0, f.ctx.surfaceWidth, f.ctx.surfaceHeight},
                     f.poly, f.raster, f.mask);
   for (auto _ : state) {

@@ -7,32 +7,6 @@
 #include "core/path.hpp"
 
 namespace tq {
-
-bool getPathParameter(const Path& path, VGint paramType, double* value) {
-  switch (paramType) {
-    case VG_PATH_FORMAT:
-      *value = path.format;
-      return true;
-    case VG_PATH_DATATYPE:
-      *value = path.datatype;
-      return true;
-    case VG_PATH_SCALE:
-      *value = path.scale;
-      return true;
-    case VG_PATH_BIAS:
-      *value = path.bias;
-      return true;
-    case VG_PATH_NUM_SEGMENTS:
-      *value = path.numSegments();
-      return true;
-    case VG_PATH_NUM_COORDS:
-      *value = path.numCoords();
-      return true;
-    default:
-      return false;
-  }
-}
-
 namespace {
 
 struct PaintParams {

@@ -5,9 +5,13 @@
 
 #include <cmath>
 
-#include "geometry/polygon.hpp"
-
 namespace tq {
+
+// A point or direction of the surface or user space.
+struct Point {
+  float x;
+  float y;
+};
 
 struct Matrix {
   float m[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};

@@ -33,8 +33,4 @@ void bindPaint(Context& ctx, VGbitfield modes, VGPaint paint);
 // the default paint.
 const Paint* boundPaint(const Context& ctx, VGPaintMode mode);
 
-// A path parameter as vgGetParameter* reports it; false for a type that is not
-// a path parameter. Doubles carry the integer counts exactly.
-bool getPathParameter(const Path& path, VGint paramType, double* value);
-
 }  // namespace tq

@@ -44,6 +44,31 @@ bool reservePath(Path& path, size_t moreSegments, size_t moreCoords) {
   return true;
 }
 
+bool getPathParameter(const Path& path, VGint paramType, double* value) {
+  switch (paramType) {
+    case VG_PATH_FORMAT:
+      *value = path.format;
+      return true;
+    case VG_PATH_DATATYPE:
+      *value = path.datatype;
+      return true;
+    case VG_PATH_SCALE:
+      *value = path.scale;
+      return true;
+    case VG_PATH_BIAS:
+      *value = path.bias;
+      return true;
+    case VG_PATH_NUM_SEGMENTS:
+      *value = path.numSegments();
+      return true;
+    case VG_PATH_NUM_COORDS:
+      *value = path.numCoords();
+      return true;
+    default:
+      return false;
+  }
+}
+
 VGErrorCode appendPathData(Path& dst, VGint numSegments, const VGubyte* segments,
                            const void* data) {
   if (numSegments < 1 || !segments || !data || !isAlignedFor(data, dst.datatype))

@@ -127,6 +127,10 @@ struct Path {
   }
 };
 
+// A path parameter as vgGetParameter* reports it; false for a type that is not
+// a path parameter. Doubles carry the integer counts exactly.
+bool getPathParameter(const Path& path, VGint paramType, double* value);
+
 // Storage operations behind the vg path calls, after handles and capabilities
 // are checked. Each validates everything before storing anything: on an error
 // the path is left exactly as it was.

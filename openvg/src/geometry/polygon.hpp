@@ -5,12 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace tq {
+#include "core/matrix.hpp"
 
-struct Point {
-  float x;
-  float y;
-};
+namespace tq {
 
 // Closed contours: contour i runs from points[contourEnds[i-1]] (or 0) to
 // points[contourEnds[i] - 1] and closes back to its first point. Cleared and

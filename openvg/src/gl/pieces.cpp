@@ -1,4 +1,4 @@
-#include "raster/quads.hpp"
+#include "gl/pieces.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -47,9 +47,9 @@ bool ordered(const Line& a, const Line& b, double y0, double y1, double gap = 0.
   return a.at(y0) + gap <= b.at(y0) && a.at(y1) + gap <= b.at(y1);
 }
 
-Quad between(const Line& left, const Line& right, int bottom, int top) {
-  return Quad{float(bottom),           float(top),          float(left.at(bottom)),
-              float(right.at(bottom)), float(left.at(top)), float(right.at(top))};
+Trapezoid between(const Line& left, const Line& right, int bottom, int top) {
+  return Trapezoid{float(bottom),           float(top),          float(left.at(bottom)),
+                   float(right.at(bottom)), float(left.at(top)), float(right.at(top))};
 }
 
 double area(const Line& left, const Line& right, int bottom, int top) {
@@ -69,7 +69,7 @@ int blockOf(int v) { return v >> 2; }
 
 class Planner {
  public:
-  Planner(const CoverageMask& mask, bool solidInterior, QuadSet& out)
+  Planner(const CoverageMask& mask, bool solidInterior, CoverPieces& out)
       : spans_(mask.spans), width_(mask.box.width), solidInterior_(solidInterior), out_(out) {
     // Per row, the least any cover can cost: its partial pixels blended and
     // its full run solid. Summed from the bottom so that a band's bound is
@@ -91,7 +91,7 @@ class Planner {
   // appends the choice to the band list. Returns its cost.
   double plan(int row, int last, int origin, int size, int finest) {
     size_t mark = out_.bands.size();
-    QuadSet::Band chosen;
+    CoverPieces::Band chosen;
     int firstUsed, lastUsed;
     double whole = band(row, last, chosen, firstUsed, lastUsed);
     int half = size / 2;
@@ -113,7 +113,7 @@ class Planner {
   }
 
   void emit() {
-    for (const QuadSet::Band& b : out_.bands) {
+    for (const CoverPieces::Band& b : out_.bands) {
       out_.blended.push_back(b.pieces[0]);
       if (b.count == 3) {
         out_.solid.push_back(b.pieces[1]);
@@ -130,7 +130,7 @@ class Planner {
   // the coverage on either side of it, into cover, and the first and last
   // covered rows into firstUsed and lastUsed (-1 when none). Returns their
   // cost, 0 when no row is covered.
-  double band(int row, int last, QuadSet::Band& cover, int& firstUsed, int& lastUsed) {
+  double band(int row, int last, CoverPieces::Band& cover, int& firstUsed, int& lastUsed) {
     auto covered = [&](int r) { return span(r).first < span(r).end; };
     firstUsed = lastUsed = -1;
     int minFirst = width_, maxEnd = 0;
@@ -204,12 +204,12 @@ class Planner {
   const std::vector<CoverageMask::Span>& spans_;
   int width_;
   bool solidInterior_;
-  QuadSet& out_;
+  CoverPieces& out_;
 };
 
 }  // namespace
 
-void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int minRows) {
+void coverMask(const CoverageMask& mask, bool solidInterior, CoverPieces& out, int minRows) {
   out.solid.clear();
   out.blended.clear();
   out.bands.clear();
@@ -234,7 +234,7 @@ void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int m
   planner.emit();
 }
 
-void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
+void coverMaskWithBlocks(const CoverageMask& mask, CoverPieces& out, int maxLevel) {
   out.solid.clear();
   out.blended.clear();
   out.bands.clear();
@@ -308,7 +308,7 @@ void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
           for (int x = x0; x < x1; ++x) word |= a[x];
         }
         if (word) {
-          out.blocks.push_back(Block{c * 4 - box.x, row * 4 - box.y, 0});
+          out.blocks.push_back(Square{c * 4 - box.x, row * 4 - box.y, 0});
           break;
         }
       }
@@ -334,7 +334,7 @@ void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel) {
       const Level* up = k < top ? &levels[k + 1] : nullptr;
       for (int col = l.col0; col < l.col0 + l.cols - 2; ++col) {
         if (!g[col - l.col0] || (up && *up->at(col >> 1, row >> 1))) continue;
-        out.squares.push_back(Block{(col << k) * 4 - box.x, (row << k) * 4 - box.y, k});
+        out.squares.push_back(Square{(col << k) * 4 - box.x, (row << k) * 4 - box.y, k});
       }
     }
   }

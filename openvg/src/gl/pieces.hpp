@@ -13,7 +13,7 @@ namespace tq {
 
 // A trapezoid in the mask's box: the rows from bottom to top, with its left
 // and right sides' x at each. A pixel belongs to it when its centre does.
-struct Quad {
+struct Trapezoid {
   float bottom, top;
   float bottomLeft, bottomRight;
   float topLeft, topRight;
@@ -22,21 +22,21 @@ struct Quad {
 // A square of 4 << level pixels a side on the surface's grid of such
 // squares (4 x 4 blocks for level 0): its lower left corner in the box, so
 // that the first ones may start up to 3 pixels before the box.
-struct Block {
+struct Square {
   int x, y;
   int level;
 };
 
-struct QuadSet {
-  std::vector<Quad> solid;     // over fully covered pixels only
-  std::vector<Quad> blended;   // the rest of the covered pixels
-  std::vector<Block> blocks;   // from coverMaskWithBlocks: blended whole, level 0
-  std::vector<Block> squares;  // and fully covered, to be drawn unblended
+struct CoverPieces {
+  std::vector<Trapezoid> solid;    // over fully covered pixels only
+  std::vector<Trapezoid> blended;  // the rest of the covered pixels
+  std::vector<Square> blocks;      // from coverMaskWithBlocks: blended whole, level 0
+  std::vector<Square> squares;     // and fully covered, to be drawn unblended
   // Scratch kept between calls: the chosen bands' pieces (one blended, or
   // blended, solid and blended), and per row the running sum of the least
   // cost any cover of it can have.
   struct Band {
-    Quad pieces[3];
+    Trapezoid pieces[3];
     int count;
   };
   std::vector<Band> bands;
@@ -51,7 +51,7 @@ struct QuadSet {
 // pixels are blended for nothing, and tall where they run straight, so that
 // there are few trapezoids. Bands are at least minRows high (rounded up to a
 // power of two) unless the box cuts them. Reuses out's storage.
-void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int minRows = 4);
+void coverMask(const CoverageMask& mask, bool solidInterior, CoverPieces& out, int minRows = 4);
 
 // The cover for an interior that may be drawn unblended, made of whole
 // blocks of 4 x 4 pixels on the surface's grid: the blocks with a covered
@@ -61,6 +61,6 @@ void coverMask(const CoverageMask& mask, bool solidInterior, QuadSet& out, int m
 // A software rasteriser shades whole blocks of this size, so each is shaded
 // once, where trapezoids shade the blocks their sides cut in part and those
 // on their diagonals twice. Leaves solid and blended empty.
-void coverMaskWithBlocks(const CoverageMask& mask, QuadSet& out, int maxLevel = 4);
+void coverMaskWithBlocks(const CoverageMask& mask, CoverPieces& out, int maxLevel = 4);
 
 }  // namespace tq

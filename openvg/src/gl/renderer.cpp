@@ -28,12 +28,12 @@ uniform vec4 uSides[128];  // left and right x at the bottom, then at the top
 uniform vec4 uRows[64];    // bottom and top y of trapezoids 2k (xy) and 2k + 1 (zw)
 uniform vec2 uSurface;
 void main() {
-  int quad = gl_VertexID / 6;
+  int trapezoid = gl_VertexID / 6;
   // Corners 0 1 2, 2 1 3, two bits each: bit 0 right, bit 1 top.
   int corner = (3492 >> (2 * (gl_VertexID % 6))) & 3;
-  vec4 x = uSides[quad];
-  vec4 rows = uRows[quad >> 1];
-  vec2 y = (quad & 1) != 0 ? rows.zw : rows.xy;
+  vec4 x = uSides[trapezoid];
+  vec4 rows = uRows[trapezoid >> 1];
+  vec2 y = (trapezoid & 1) != 0 ? rows.zw : rows.xy;
   bool right = (corner & 1) != 0;
   vec2 p = (corner & 2) != 0 ? vec2(right ? x.w : x.z, y.y) : vec2(right ? x.y : x.x, y.x);
   gl_Position = vec4(p / uSurface * 2.0 - 1.0, 0.0, 1.0);
@@ -274,9 +274,9 @@ bool GlRenderer::init() {
     if (pvs) glDeleteShader(pvs);
   }
   glGenVertexArrays(1, &vertexArray_);
-  quads_.solid.reserve(kMaxQuads);
-  quads_.blended.reserve(2 * kMaxQuads);
-  quads_.bands.reserve(kMaxQuads);
+  pieces_.solid.reserve(kMaxTrapezoids);
+  pieces_.blended.reserve(2 * kMaxTrapezoids);
+  pieces_.bands.reserve(kMaxTrapezoids);
   return vertexArray_ != 0;
 }
 
@@ -431,11 +431,12 @@ void GlRenderer::uploadCoverage(const CoverageMask& mask) {
                   mask.alpha.data());
 }
 
-int GlRenderer::packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box) {
-  int count = int(std::min(quads.size() - first, size_t(kMaxQuads)));
+int GlRenderer::packTrapezoids(const std::vector<Trapezoid>& trapezoids, size_t first,
+                               const IntRect& box) {
+  int count = int(std::min(trapezoids.size() - first, size_t(kMaxTrapezoids)));
   float x = float(box.x), y = float(box.y);
   for (int i = 0; i < count; ++i) {
-    const Quad& q = quads[first + size_t(i)];
+    const Trapezoid& q = trapezoids[first + size_t(i)];
     float* side = sides_ + 4 * i;
     side[0] = x + q.bottomLeft;
     side[1] = x + q.bottomRight;
@@ -465,17 +466,17 @@ void GlRenderer::useSolid(const Program& program, const float* premultiplied) {
   glUniform4fv(program.uColor, 1, premultiplied);
 }
 
-void GlRenderer::drawQuads(const Program& program, const std::vector<Quad>& quads,
-                           const IntRect& box) {
-  for (size_t first = 0; first < quads.size(); first += kMaxQuads) {
-    int count = packQuads(quads, first, box);
+void GlRenderer::drawTrapezoids(const Program& program, const std::vector<Trapezoid>& trapezoids,
+                                const IntRect& box) {
+  for (size_t first = 0; first < trapezoids.size(); first += kMaxTrapezoids) {
+    int count = packTrapezoids(trapezoids, first, box);
     glUniform4fv(program.uSides, count, sides_);
     glUniform4fv(program.uRows, (count + 1) / 2, rows_);
     glDrawArrays(GL_TRIANGLES, 0, 6 * count);
   }
 }
 
-void GlRenderer::drawPoints(const Program& program, const std::vector<Block>& squares,
+void GlRenderer::drawPoints(const Program& program, const std::vector<Square>& squares,
                             const IntRect& box) {
   glEnable(GL_PROGRAM_POINT_SIZE);
   int count = 0;
@@ -485,17 +486,17 @@ void GlRenderer::drawPoints(const Program& program, const std::vector<Block>& sq
     glDrawArrays(GL_POINTS, 0, count);
     count = 0;
   };
-  for (const Block& b : squares) {
+  for (const Square& b : squares) {
     int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
     if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 || y + half <= 0) {
       float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, box.width));
       float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, box.height));
-      quads_.blended.push_back(Quad{y0, y1, x0, x1, x0, x1});
+      pieces_.blended.push_back(Trapezoid{y0, y1, x0, x1, x0, x1});
       continue;
     }
     sides_[2 * count] = float((x >> 2) * 8 + b.level);
     sides_[2 * count + 1] = float((y >> 2) * 8);
-    if (++count == 2 * kMaxQuads) flush();
+    if (++count == 2 * kMaxTrapezoids) flush();
   }
   flush();
 }
@@ -546,29 +547,29 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
   bool blocks = solidInterior && blockPoints_;
   if (blocks)
-    coverMaskWithBlocks(mask, quads_, maxSquareLevel_);
+    coverMaskWithBlocks(mask, pieces_, maxSquareLevel_);
   else
-    coverMask(mask, solidInterior, quads_);
+    coverMask(mask, solidInterior, pieces_);
   glBindVertexArray(vertexArray_);
   if (blocks) {
     const Program& program = setup.simple() ? pointSimple_ : pointGeneral_;
     useBlended(program, box, setup.mode, premultiplied);
-    drawPoints(program, quads_.blocks, box);
+    drawPoints(program, pieces_.blocks, box);
   }
-  if (!quads_.blended.empty()) {
+  if (!pieces_.blended.empty()) {
     const Program& program = setup.simple() ? simple_ : general_;
     useBlended(program, box, setup.mode, premultiplied);
-    drawQuads(program, quads_.blended, box);
+    drawTrapezoids(program, pieces_.blended, box);
   }
-  if (!quads_.squares.empty()) {
+  if (!pieces_.squares.empty()) {
     // Squares lie inside the box, so inside the surface: none goes to the
-    // blended quads, drawn already.
+    // blended trapezoids, drawn already.
     useSolid(pointSolid_, premultiplied);
-    drawPoints(pointSolid_, quads_.squares, box);
+    drawPoints(pointSolid_, pieces_.squares, box);
   }
-  if (!quads_.solid.empty()) {
+  if (!pieces_.solid.empty()) {
     useSolid(solid_, premultiplied);
-    drawQuads(solid_, quads_.solid, box);
+    drawTrapezoids(solid_, pieces_.solid, box);
   }
 }
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "draw/compositor.hpp"
+#include "gl/pieces.hpp"
 #include "raster/coverage.hpp"
-#include "raster/quads.hpp"
 
 namespace tq {
 
@@ -42,21 +42,22 @@ class GlRenderer final : public Compositor {
   bool ensureDestinationCopy(int width, int height);
   // Copies the mask into the next coverage store and binds it.
   void uploadCoverage(const CoverageMask& mask);
-  // Puts up to kMaxQuads quads from first on, moved onto the surface, into
+  // Puts up to kMaxTrapezoids trapezoids from first on, moved onto the surface, into
   // the uniform arrays; returns how many.
-  int packQuads(const std::vector<Quad>& quads, size_t first, const IntRect& box);
+  int packTrapezoids(const std::vector<Trapezoid>& trapezoids, size_t first, const IntRect& box);
 
   struct Program;
   // Puts program in use with the uniforms of a blended draw (mode is the
   // shader's blend mode), or of an unblended one, with blending switched off.
   void useBlended(const Program& program, const IntRect& box, int mode, const float* premultiplied);
   void useSolid(const Program& program, const float* premultiplied);
-  // Draw with the program in use, as many a call as its arrays hold: quads
+  // Draw with the program in use, as many a call as its arrays hold: trapezoids
   // as trapezoids, squares as points. A point whose centre lies outside the
   // viewport is not drawn at all, so squares that reach past the surface's
-  // sides are added to the blended quads instead, to be drawn after.
-  void drawQuads(const Program& program, const std::vector<Quad>& quads, const IntRect& box);
-  void drawPoints(const Program& program, const std::vector<Block>& squares, const IntRect& box);
+  // sides are added to the blended trapezoids instead, to be drawn after.
+  void drawTrapezoids(const Program& program, const std::vector<Trapezoid>& trapezoids,
+                      const IntRect& box);
+  void drawPoints(const Program& program, const std::vector<Square>& squares, const IntRect& box);
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
@@ -98,10 +99,10 @@ class GlRenderer final : public Compositor {
   int destinationWidth_ = 0;
   int destinationHeight_ = 0;
   unsigned destinationFramebuffer_ = 0;
-  static constexpr int kMaxQuads = 128;  // as the vertex shader's arrays hold
-  QuadSet quads_;
-  float sides_[kMaxQuads * 4] = {};
-  float rows_[kMaxQuads * 2] = {};
+  static constexpr int kMaxTrapezoids = 128;  // as the vertex shader's arrays hold
+  CoverPieces pieces_;
+  float sides_[kMaxTrapezoids * 4] = {};
+  float rows_[kMaxTrapezoids * 2] = {};
 };
 
 }  // namespace tq
