@@ -1,13 +1,16 @@
 // End-to-end checks of the real program under a private X server: its window,
-// the picture it draws, resizing and Escape.
+// the picture it draws, resizing, Escape, and the ways it can be ended or kept
+// from starting from outside.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
 // After gtest: Xlib's macros (None, True, Bool) clash with its names.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,8 +20,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "outlines.h"
@@ -182,6 +188,7 @@ class WindowTest : public ::testing::Test {
     ASSERT_GE(fd, 0);
     close(fd);
     clockPath = pattern;
+    errorPath = clockPath + ".stderr";
   }
 
   void TearDown() override {
@@ -192,12 +199,22 @@ class WindowTest : public ::testing::Test {
     if (display != nullptr) XCloseDisplay(display);
     std::remove(clockPath.c_str());
     std::remove((clockPath + ".new").c_str());
+    std::remove(errorPath.c_str());
   }
 
   // Starts the program, on the test's clock when controlled is set (at 0, or
   // as already set when keepClock is).
   void launch(bool controlled, bool keepClock = false) {
     if (controlled && !keepClock) setClock(0);
+    spawn(controlled, {});
+    window = findWindow();
+    ASSERT_NE(window, Window(0)) << "no window titled \"" << TITLE << "\" appeared";
+  }
+
+  // Starts the program with the given variables set (a null value unsets one)
+  // and its standard error going to errorPath.
+  using Environment = std::vector<std::pair<const char*, const char*>>;
+  void spawn(bool controlled, const Environment& environment) {
     child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -205,11 +222,20 @@ class WindowTest : public ::testing::Test {
         setenv("LD_PRELOAD", TEST_CLOCK_LIBRARY, 1);
         setenv("TARQUEL_TEST_CLOCK", clockPath.c_str(), 1);
       }
+      for (const auto& [name, value] : environment)
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+      int errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (errors >= 0) dup2(errors, 2);
       execl(TARQUEL_MORPH, TARQUEL_MORPH, static_cast<char*>(nullptr));
       _exit(127);
     }
-    window = findWindow();
-    ASSERT_NE(window, Window(0)) << "no window titled \"" << TITLE << "\" appeared";
+  }
+
+  std::string errorOutput() const {
+    std::ifstream in(errorPath);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
 
   // Replaced in one step so the program never reads a half-written value.
@@ -327,6 +353,7 @@ class WindowTest : public ::testing::Test {
       int status = 0;
       if (waitpid(child, &status, WNOHANG) == child) {
         child = 0;
+        signalled = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -337,8 +364,10 @@ class WindowTest : public ::testing::Test {
   static constexpr double TOLERANCE = 2.0;
   Display* display = nullptr;
   pid_t child = 0;
+  int signalled = 0;  // the signal that ended the child, 0 for a normal exit
   Window window = 0;
   std::string clockPath;
+  std::string errorPath;
 };
 
 TEST_F(WindowTest, OpensTheTitledWindowAndEndsOnEscape) {
@@ -406,6 +435,107 @@ TEST_F(WindowTest, ReadoutShowsZeroThenTheFirstIntervalsFrameCount) {
     EXPECT_EQ(off, 0) << "pixels of the readout differing from \"" << c.text << "\"";
     pressEscape();
     EXPECT_EQ(waitForExit(10), 0);
+  }
+}
+
+// Each reshape resizes the vector surface, so sizes from one pixel to ten
+// times the window pass through it faster than frames are drawn; the
+// extremes are held for a few frames.
+TEST_F(WindowTest, ResizeStormEndsWithTheOutlineCentredAndTheReadoutInPlace) {
+  launch(true);
+  expectPicture(expectedOutline(0.0, 400, 400), "apple before the storm");
+  auto resize = [&](int width, int height, int holdMs) {
+    XResizeWindow(display, window, unsigned(width), unsigned(height));
+    if (holdMs == 0) {
+      XFlush(display);
+      return;
+    }
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+    XWindowAttributes a = attributes();
+    EXPECT_EQ(a.width, width);
+    EXPECT_EQ(a.height, height);
+  };
+  const int extremes[][2] = {{1, 1}, {4000, 4000}, {1, 4000}, {4000, 1}, {1, 1}};
+  for (int round = 0; round < 5; ++round) {
+    for (int i = 0; i < 60; ++i) {
+      int n = round * 60 + i;
+      resize(1 + n * 7919 % 1499, 1 + n * 104729 % 1201, 0);
+      if (n % 20 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    resize(extremes[round][0], extremes[round][1], 300);
+  }
+  resize(400, 400, 100);
+  expectPicture(expectedOutline(0.0, 400, 400), "apple after the storm");
+  expectReadoutInTheLowerLeft();
+  EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0) << "the program ended during the storm";
+  pressEscape();
+  EXPECT_EQ(waitForExit(10), 0);
+}
+
+// A window manager closes a window by the client message below, when the
+// window lists WM_DELETE_WINDOW among its protocols; XKillClient is what it
+// does otherwise, and what cuts the program's connection to the server.
+TEST_F(WindowTest, EndedFromOutsideItExitsWithoutACrash) {
+  Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  const struct {
+    const char* what;
+    bool close;  // the window manager's close, else the connection is killed
+    int status;  // expected exit status, -1 for any
+  } cases[] = {{"closed by the window manager", true, 0}, {"X connection lost", false, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    launch(true);
+    expectPicture(expectedOutline(0.0, 400, 400), "apple before");
+    if (c.close) {
+      Atom* listed = nullptr;
+      int count = 0;
+      ASSERT_TRUE(XGetWMProtocols(display, window, &listed, &count));
+      bool offered = std::find(listed, listed + count, deleteWindow) != listed + count;
+      XFree(listed);
+      ASSERT_TRUE(offered) << "the window does not take WM_DELETE_WINDOW";
+      XEvent event = {};
+      event.xclient.type = ClientMessage;
+      event.xclient.window = window;
+      event.xclient.message_type = protocols;
+      event.xclient.format = 32;
+      event.xclient.data.l[0] = long(deleteWindow);
+      event.xclient.data.l[1] = CurrentTime;
+      XSendEvent(display, window, False, NoEventMask, &event);
+    } else {
+      XKillClient(display, window);
+    }
+    XSync(display, False);
+    int status = waitForExit(10);
+    EXPECT_EQ(signalled, 0) << "ended by signal " << signalled << "\n" << errorOutput();
+    EXPECT_NE(status, -1) << "still running";
+    if (c.status >= 0) {
+      EXPECT_EQ(status, c.status) << errorOutput();
+    }
+  }
+}
+
+TEST_F(WindowTest, StartWithoutADisplayOrOpenGL33SaysWhyAndFails) {
+  const struct {
+    const char* what;
+    Environment environment;
+    std::vector<std::string> said;  // parts of the message on standard error
+  } cases[] = {
+      {"OpenGL 3.0",
+       {{"MESA_GL_VERSION_OVERRIDE", "3.0"}},
+       {"the vector context could not be created", "OpenGL 3.0", "3.3"}},
+      {"no DISPLAY", {{"DISPLAY", nullptr}}, {"failed to open display"}},
+      {"DISPLAY without a server", {{"DISPLAY", ":4093"}}, {"failed to open display ':4093'"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    spawn(false, c.environment);
+    int status = waitForExit(20);
+    std::string said = errorOutput();
+    EXPECT_EQ(signalled, 0) << "ended by signal " << signalled << "\n" << said;
+    EXPECT_GT(status, 0) << said;
+    for (const std::string& part : c.said) EXPECT_NE(said.find(part), std::string::npos) << said;
   }
 }
 
