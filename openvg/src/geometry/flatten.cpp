@@ -44,6 +44,8 @@ int piecesFor(const Curve& c, double tol) {
 // Fills: every contour closed, those without area dropped.
 class ContourBuilder {
  public:
+  static constexpr bool kEndTangents = false;
+
   explicit ContourBuilder(Polygon& out) : out_(out) {}
 
   bool isOpen() const { return open_; }
@@ -99,6 +101,10 @@ class ContourBuilder {
 // Strokes: open and closed subpaths kept as they are, single points included.
 class PolylineBuilder {
  public:
+  // Caps and joins at a curve's ends take their direction from its first and
+  // last pieces: a point near each end turns those to the true tangent.
+  static constexpr bool kEndTangents = true;
+
   PolylineBuilder(Polyline& out, Point dotAxis) : out_(out), dotAxis_(dotAxis) {}
 
   bool isOpen() const { return open_; }
@@ -179,7 +185,9 @@ void flattenInto(const Path& path, const Affine& m, double tol, Sink& sink) {
     if (!sink.isOpen()) sink.begin(curve.p[0]);
     const int pieces = sink.size() < kMaxFlattenedPoints ? piecesFor(curve, tol) : 1;
     const double step = 1.0 / pieces;
+    if (Sink::kEndTangents && pieces > 1) sink.add(curve.eval(step / 64), false);
     for (int i = 1; i < pieces; ++i) sink.add(curve.eval(i * step), false);
+    if (Sink::kEndTangents && pieces > 1) sink.add(curve.eval(1.0 - step / 64), false);
     sink.add(curve.p[3], true);
     if (seg.kind == SegmentKind::Close) sink.finish(true);
   }
