@@ -5,6 +5,7 @@
 #include "core/context.hpp"
 #include "draw/painter.hpp"
 #include "geometry/flatten.hpp"
+#include "geometry/stroke.hpp"
 #include "gl/pieces.hpp"
 #include "outlines.h"
 #include "raster/coverage.hpp"
@@ -91,6 +92,28 @@ void planPieces(benchmark::State& state) {
   state.counters["blocks"] = double(quads.blocks.size());
 }
 BENCHMARK(planPieces);
+
+// Stroking the mid-morph outline, width 3 with round joins, solid and dashed:
+// flattening in user space, dashing, and the pieces in surface pixels.
+void strokeOutline(benchmark::State& state, std::vector<float> dashes) {
+  Scene s;
+  tq::Context& ctx = *tq::currentContext();
+  tq::Path& path = *tq::lookupPath(ctx, s.morph);
+  tq::StrokeStyle style;
+  style.width = 3;
+  style.join = VG_JOIN_ROUND;
+  style.dashes = dashes;
+  tq::StrokeScratch scratch;
+  tq::Polygon poly;
+  for (auto _ : state) {
+    tq::strokePath(path, style, tq::pathUserToSurface(ctx), 0.02f, scratch, poly);
+    benchmark::DoNotOptimize(poly.points.data());
+  }
+  state.counters["points"] = double(poly.points.size());
+  state.counters["contours"] = double(poly.contourEnds.size());
+}
+BENCHMARK_CAPTURE(strokeOutline, solid, {});
+BENCHMARK_CAPTURE(strokeOutline, dashed, {8, 4});
 
 }  // namespace
 
