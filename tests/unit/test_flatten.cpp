@@ -185,5 +185,41 @@ TEST_F(Flatten, TotalOutputIsCapped) {
   EXPECT_LE(poly.points.size(), kMaxFlattenedPoints + kMaxPiecesPerSegment + cmds.size());
 }
 
+TEST_F(Flatten, PolylinesKeepOpenAndClosedSubpathsDotsAndCorners) {
+  const VGPath p = makePath();
+  // A closed subpath with a zero-length line and a curve; a lone move; a
+  // subpath that never leaves its start; an open line.
+  append(p,
+         {VG_MOVE_TO_ABS, VG_LINE_TO_ABS, VG_LINE_TO_ABS, VG_QUAD_TO_ABS, VG_CLOSE_PATH,
+          VG_MOVE_TO_ABS, VG_MOVE_TO_ABS, VG_LINE_TO_ABS, VG_MOVE_TO_ABS, VG_LINE_TO_ABS},
+         {0, 0, 10, 0, 10, 0, 20, 0, 20, 10, 5, 5, 30, 30, 30, 30, 40, 40, 50, 40});
+  Polyline lines;
+  flattenPolylines(internal(p), Matrix{}, 0.01, lines);
+  ASSERT_EQ(lines.subpaths.size(), 3u);
+  const auto& sub = lines.subpaths;
+  EXPECT_TRUE(sub[0].closed);
+  EXPECT_FALSE(sub[1].closed || sub[2].closed);
+  EXPECT_EQ(sub[1].end - sub[0].end, 1u);
+  EXPECT_EQ(sub[2].end - sub[1].end, 2u);
+  // Corners where segments meet (the start closes the loop), none inside the curve.
+  const Point curveEnd{20, 10};
+  size_t curvePoints = 0;
+  for (uint32_t i = 0; i < sub[0].end; ++i) {
+    const Point q = lines.points[i];
+    const bool corner = i < 2 || (q.x == curveEnd.x && q.y == curveEnd.y);
+    EXPECT_EQ(lines.corners[i], corner) << i;
+    curvePoints += !corner;
+  }
+  EXPECT_GT(curvePoints, 4u);
+  EXPECT_EQ(lines.points[1].x, 10);
+
+  // User-space tolerance shrinks with the matrix's largest stretch.
+  Matrix m;
+  m.m[0] = 8, m.m[4] = 2, m.m[3] = 0;
+  EXPECT_DOUBLE_EQ(userTolerance(m, 0.02f), double(0.02f) / 8);
+  m.m[0] = m.m[4] = 0;
+  EXPECT_EQ(userTolerance(m, 0.02f), 0.0);
+}
+
 }  // namespace
 }  // namespace tq::test
