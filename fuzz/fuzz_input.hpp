@@ -189,4 +189,47 @@ inline VGErrorCode takeError() {
   return e;
 }
 
+// Changes the matrix of any mode, usually the path matrix: any entries (the
+// call rejects non-finite ones), or the transform calls with any arguments.
+// Leaves the path matrix current.
+inline void changePathMatrix(Input& in) {
+  if (in.pick(4) == 0) vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE + in.pick(4));
+  switch (in.pick(7)) {
+    case 0: {
+      VGfloat m[9];
+      for (float& v : m) v = in.number();
+      vgLoadMatrix(m);
+      break;
+    }
+    case 1: {
+      VGfloat m[9];
+      for (float& v : m) v = in.number();
+      vgMultMatrix(m);
+      break;
+    }
+    case 2: {
+      const float a = in.number(), b = in.number();
+      vgTranslate(a, b);
+      break;
+    }
+    case 3: {
+      const float a = in.number(), b = in.number();
+      vgScale(a, b);
+      break;
+    }
+    case 4: {
+      const float a = in.number(), b = in.number();
+      vgShear(a, b);
+      break;
+    }
+    case 5:
+      vgRotate(in.number());
+      break;
+    default:
+      vgLoadIdentity();
+      break;
+  }
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+}
+
 }  // namespace tqfuzz

@@ -286,15 +286,21 @@ void matrixCall(Input& in) {
       for (float& v : m) v = in.number();
       vgMultMatrix(m);
       break;
-    case 2:
-      vgTranslate(in.number(), in.number());
+    case 2: {
+      const float a = in.number(), b = in.number();
+      vgTranslate(a, b);
       break;
-    case 3:
-      vgScale(in.number(), in.number());
+    }
+    case 3: {
+      const float a = in.number(), b = in.number();
+      vgScale(a, b);
       break;
-    case 4:
-      vgShear(in.number(), in.number());
+    }
+    case 4: {
+      const float a = in.number(), b = in.number();
+      vgShear(a, b);
       break;
+    }
     case 5:
       vgRotate(in.number());
       break;

@@ -34,42 +34,6 @@ size_t segmentsOf(VGPath handle) {
   return p ? p->commands.size() : 0;
 }
 
-// A matrix with any entries (the call rejects non-finite ones), or one built
-// from the transform calls with any arguments.
-void changeMatrix(Input& in) {
-  if (in.pick(4) == 0) vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE + in.pick(4));
-  switch (in.pick(7)) {
-    case 0: {
-      VGfloat m[9];
-      for (float& v : m) v = in.number();
-      vgLoadMatrix(m);
-      break;
-    }
-    case 1: {
-      VGfloat m[9];
-      for (float& v : m) v = in.number();
-      vgMultMatrix(m);
-      break;
-    }
-    case 2:
-      vgTranslate(in.number(), in.number());
-      break;
-    case 3:
-      vgScale(in.number(), in.number());
-      break;
-    case 4:
-      vgShear(in.number(), in.number());
-      break;
-    case 5:
-      vgRotate(in.number());
-      break;
-    default:
-      vgLoadIdentity();
-      break;
-  }
-  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
-}
-
 // A segment range of a path with `count` segments: mostly inside it or one
 // past its end, sometimes any pair of integers.
 void segmentRange(Input& in, VGint count, VGint& start, VGint& segments) {
@@ -200,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         });
         break;
       case 4: {
-        if (in.flag()) changeMatrix(in);
+        if (in.flag()) tqfuzz::changePathMatrix(in);
         const VGPath src = paths.any(in);
         const size_t n = segmentsOf(src);
         if (wouldGrowTooLarge(a, src)) break;
@@ -223,7 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         readBounds(in, a, false);
         break;
       case 7:
-        if (in.flag()) changeMatrix(in);
+        if (in.flag()) tqfuzz::changePathMatrix(in);
         readBounds(in, a, true);
         break;
       case 8: {
@@ -252,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         parameters(in, a);
         break;
       default:
-        changeMatrix(in);
+        tqfuzz::changePathMatrix(in);
         break;
     }
     tqfuzz::takeError();

@@ -22,7 +22,8 @@ inline tq::Path* internalPath(VGPath handle) {
 // sometimes any byte.
 inline VGubyte commandByte(Input& in) {
   if (in.pick(16) == 0) return in.byte();
-  return static_cast<VGubyte>(in.pick(13) * 2 + in.pick(2));
+  const int kind = in.pick(13);
+  return static_cast<VGubyte>(kind * 2 + in.pick(2));
 }
 
 inline VGPath createPath(Input& in) {
