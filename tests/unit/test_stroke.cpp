@@ -440,7 +440,7 @@ TEST_F(Stroke, DashesFollowThePatternPhaseAndReset) {
       {{5, 4, 0, 3}, 2.5, true, {VG_CAP_SQUARE, VG_JOIN_MITER, 4}},
       // The rectangle's perimeter is 72: on at its start and end, the dashes
       // there join round its first corner.
-      {{10, 4, 6, 4}, 10, true, {VG_CAP_BUTT, VG_JOIN_MITER, 4}},
+      {{10, 4, 6, 4}, 5, true, {VG_CAP_BUTT, VG_JOIN_MITER, 4}},
   };
   StrokeScratch scratch;
   Polygon out;
