@@ -75,6 +75,8 @@ void flattenAndRasterize(benchmark::State& state) {
     benchmark::DoNotOptimize(f.mask.alpha.data());
   }
   state.counters["box_pixels"] = double(f.mask.alpha.size());
+  // Rows where regions of different winding met inside a pixel.
+  state.counters["region_rows"] = double(f.raster.regionRows());
 }
 BENCHMARK(flattenAndRasterize);
 

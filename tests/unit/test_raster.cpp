@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "raster/coverage.hpp"
@@ -123,6 +125,144 @@ TEST(Raster, FillRulesOnOverlapsAndHoles) {
   EXPECT_EQ(at(m, 5, 5), 1.0);
   ASSERT_TRUE(r.rasterize(sameWay, options(12, 12, VG_EVEN_ODD), m));
   EXPECT_EQ(at(m, 5, 5), 0.0);
+}
+
+Contour moved(Contour c, float scale, float dx, float dy) {
+  for (Point& p : c) p = {p.x * scale + dx, p.y * scale + dy};
+  return c;
+}
+
+Contour reversed(Contour c) {
+  std::reverse(c.begin(), c.end());
+  return c;
+}
+
+// Every step-th of n points on a circle: crossings for step > 1.
+Contour star(float cx, float cy, float radius, int n, int step) {
+  Contour c;
+  for (int i = 0; i < n; ++i) {
+    double a = 0.3 + 2.0 * std::numbers::pi * double(i * step % n) / n;
+    c.push_back({cx + radius * float(std::cos(a)), cy + radius * float(std::sin(a))});
+  }
+  return c;
+}
+
+// A polyline drawn as a stroke will be: a rectangle along each segment and
+// an octagon over each point, all wound the same way, filled under non-zero.
+std::vector<Contour> strokePieces(const Contour& line, float halfWidth) {
+  std::vector<Contour> pieces;
+  for (size_t i = 0; i + 1 < line.size(); ++i) {
+    Point a = line[i], b = line[i + 1];
+    float dx = b.x - a.x, dy = b.y - a.y, len = std::hypot(dx, dy);
+    float nx = -dy / len * halfWidth, ny = dx / len * halfWidth;
+    pieces.push_back(
+        {{a.x - nx, a.y - ny}, {b.x - nx, b.y - ny}, {b.x + nx, b.y + ny}, {a.x + nx, a.y + ny}});
+  }
+  for (const Point& p : line) pieces.push_back(star(p.x, p.y, halfWidth, 8, 1));
+  return pieces;
+}
+
+// Whether the winding at (x, y) is inside under rule.
+bool insideAt(const std::vector<Contour>& contours, VGFillRule rule, double x, double y) {
+  int winding = 0;
+  for (const Contour& c : contours) {
+    for (size_t i = 0; i < c.size(); ++i) {
+      const Point &a = c[i], &b = c[(i + 1) % c.size()];
+      if ((a.y <= y) == (b.y <= y)) continue;
+      if (a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)) < x) winding += a.y < b.y ? 1 : -1;
+    }
+  }
+  return rule == VG_EVEN_ODD ? (winding & 1) != 0 : winding != 0;
+}
+
+// Where regions of different winding meet inside a pixel the coverage is
+// the area where the fill rule holds, not the rule applied to the pixel's
+// summed winding.
+TEST(Raster, FillRuleAppliesToEachRegionOfAPixel) {
+  struct Case {
+    std::string name;
+    std::vector<Contour> contours;
+    int width, height;
+    bool sampled;  // also check the non-antialiased pixel centres (no ties)
+  };
+  std::vector<Case> cases;
+  // Squares wound opposite ways meet a third of the way up a row whose
+  // inner pixels no edge touches: the winding there changes inside them.
+  cases.push_back({"seam",
+                   {moved(rect(0, 0, 10, 10), 10, 28, 28.333f),
+                    moved(rect(0, 10, 10, 20, true), 10, 28, 28.333f)},
+                   160,
+                   240,
+                   false});
+  cases.push_back(
+      {"seam, offset sides",
+       {rect(28.4f, 28.333f, 128.4f, 128.333f), rect(20.7f, 128.333f, 120.7f, 228.3f, true)},
+       160,
+       240,
+       false});
+  Contour square = rect(20.5f, 20.5f, 120.5f, 120.5f);
+  cases.push_back({"doubled square", {square, square}, 140, 140, false});
+  cases.push_back({"square and its reverse", {square, reversed(square)}, 140, 140, false});
+  cases.push_back({"edge shared inside a pixel",
+                   {rect(10.25f, 10.6f, 30.7f, 30.2f), rect(30.7f, 14.3f, 50.1f, 35.9f)},
+                   60,
+                   40,
+                   true});
+  cases.push_back({"edge shared, opposite ways",
+                   {rect(10.25f, 10.6f, 30.7f, 30.2f), rect(30.7f, 14.3f, 50.1f, 35.9f, true)},
+                   60,
+                   40,
+                   true});
+  cases.push_back({"star", {star(60.3f, 60.7f, 50.0f, 5, 2)}, 120, 120, true});
+  cases.push_back({"seven-point star", {star(40.2f, 40.6f, 38.0f, 7, 3)}, 80, 80, true});
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> coord(-3.0f, 43.0f);
+  auto randomContour = [&](int n) {
+    Contour c;
+    for (int k = 0; k < n; ++k) c.push_back({coord(rng), coord(rng)});
+    return c;
+  };
+  for (int trial = 0; trial < 30; ++trial)
+    cases.push_back({"random polygon " + std::to_string(trial), {randomContour(9)}, 40, 40, true});
+  for (int trial = 0; trial < 6; ++trial) {
+    Contour c = randomContour(7);
+    cases.push_back({"random polygon doubled " + std::to_string(trial), {c, c}, 40, 40, false});
+    cases.push_back(
+        {"random polygon and reverse " + std::to_string(trial), {c, reversed(c)}, 40, 40, false});
+  }
+  for (int trial = 0; trial < 6; ++trial) {
+    cases.push_back({"stroke pieces " + std::to_string(trial),
+                     strokePieces(randomContour(6), 0.6f + 0.7f * float(trial)), 40, 40, true});
+  }
+  Rasterizer r;
+  CoverageMask m;
+  for (const Case& c : cases) {
+    for (VGFillRule rule : {VG_EVEN_ODD, VG_NON_ZERO}) {
+      const char* ruleName = rule == VG_EVEN_ODD ? "even-odd" : "non-zero";
+      std::vector<double> expected = sampledCoverage(c.contours, rule, c.width, c.height);
+      r.rasterize(makePolygon(c.contours), options(c.width, c.height, rule), m);
+      double worst = 0;
+      int worstX = 0, worstY = 0;
+      for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) {
+          double err = std::fabs(at(m, x, y) - expected[size_t(y) * size_t(c.width) + size_t(x)]);
+          if (err > worst) {
+            worst = err;
+            worstX = x;
+            worstY = y;
+          }
+        }
+      }
+      EXPECT_LE(worst, 0.04) << c.name << ", " << ruleName << ": pixel " << worstX << "," << worstY;
+      if (!c.sampled) continue;
+      r.rasterize(makePolygon(c.contours), options(c.width, c.height, rule, false), m);
+      int wrong = 0;
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          wrong += (at(m, x, y) == 1.0) != insideAt(c.contours, rule, x + 0.5, y + 0.5);
+      EXPECT_EQ(wrong, 0) << c.name << ", " << ruleName << ", not antialiased";
+    }
+  }
 }
 
 TEST(Raster, NonAntialiasedSamplesPixelCentres) {

@@ -2,10 +2,13 @@
 //
 // Each edge adds its signed area to a per-pixel accumulation buffer; a prefix
 // sum along each row then gives, for every pixel, the integral of the winding
-// number over the pixel's square, to which the fill rule is applied. This is
-// exact wherever at most one edge crosses a pixel, and close otherwise, which
-// beats any fixed number of samples per pixel at a cost proportional to the
-// outline's box.
+// number over the pixel's square, to which the fill rule is applied. That is
+// exact wherever the winding takes at most two adjacent values inside a
+// pixel, which holds where each pixel of a row meets at most one y-monotone
+// run of a contour. Rows where two runs share a pixel (crossings, coincident
+// or doubled edges, apexes, pieces meeting inside a pixel) are accumulated
+// again region by region with the fill rule applied to each region's winding
+// (see regions.cpp), so their coverage is exact too.
 #pragma once
 
 #include <VG/openvg.h>
@@ -57,20 +60,34 @@ class Rasterizer {
   // nothing is covered. Non-finite points must not be passed.
   bool rasterize(const Polygon& poly, const RasterOptions& options, CoverageMask& out);
 
+  // Rows of the last call resolved region by region (a figure for benchmarks).
+  int regionRows() const { return regionRows_; }
+
  private:
   // An edge in box coordinates (clipped to the box when antialiased) and
   // the rows [firstRow, lastRow) it adds to.
+  // chain numbers the contour's y-monotone run the edge belongs to.
   struct Edge {
     double x0, y0, x1, y1;
     int firstRow, lastRow;
+    uint32_t chain;
   };
-  void addEdge(double x0, double y0, double x1, double y1);
-  void addEdgeClippedX(double x0, double y0, double x1, double y1);
-  void keepEdge(double x0, double y0, double x1, double y1);
+  // A horizontal edge strictly inside a row: it adds no area but joins its
+  // run's pieces across the pixels it passes.
+  struct Flat {
+    int row, first, last;  // pixel columns [first, last]
+    uint32_t chain;
+  };
+  void addEdge(double x0, double y0, double x1, double y1, uint32_t chain);
+  void addEdgeClippedX(double x0, double y0, double x1, double y1, uint32_t chain);
+  void keepEdge(double x0, double y0, double x1, double y1, uint32_t chain);
   void accumulate(const Edge& e);
-  void addEdgeInBox(double x0, double y0, double x1, double y1);
+  void addEdgeInBox(double x0, double y0, double x1, double y1, uint32_t chain);
   void addSampledEdge(double x0, double y0, double x1, double y1);
-  void resolveRows(const RasterOptions& options, CoverageMask& out);
+  void addRowPiece(int stripRow, double xa, double xb, float d);
+  void resolveRows(const RasterOptions& options, CoverageMask& out, int strip);
+  bool rowNeedsRegions(int stripRow);
+  void accumulateRegions(int stripRow, int strip, bool evenOdd);
   void applyScissor(const RasterOptions& options, CoverageMask& out);
 
   // Edges are gathered first and then accumulated a strip of rows at a
@@ -101,6 +118,56 @@ class Rasterizer {
     t[c1] = 1;
     for (int c = c0 + 1; c < c1; ++c) t[c] = 1;
   }
+  // Per row of the strip, the pixel columns each run touched; a row whose
+  // runs share a column, or that has more runs than this holds, is resolved
+  // region by region.
+  static constexpr int kRowChains = 16;
+  struct ChainColumns {
+    uint32_t chain;
+    int first, last;
+  };
+  struct RowChains {
+    int count = 0;
+    bool overflow = false;
+    ChainColumns runs[kRowChains];
+  };
+  RowChains rowChains_[kStripRows];
+  void noteChain(int stripRow, uint32_t chain, int first, int last) {
+    RowChains& rc = rowChains_[stripRow];
+    for (int j = rc.count - 1; j >= 0; --j) {
+      ChainColumns& c = rc.runs[j];
+      if (c.chain == chain) {
+        c.first = std::min(c.first, first);
+        c.last = std::max(c.last, last);
+        return;
+      }
+    }
+    if (rc.count == kRowChains) {
+      rc.overflow = true;
+      return;
+    }
+    rc.runs[rc.count++] = ChainColumns{chain, first, last};
+  }
+  std::vector<Flat> flats_;
+  size_t nextFlat_ = 0;
+
+  // Scratch of the region-by-region rows.
+  // A piece adds its part from `from` up with one weight until that changes.
+  struct Piece {
+    double y0, y1, x0, x1, dxdy;  // y0 < y1, x at each end
+    int dir;
+    int weight;
+    double from;
+  };
+  struct Ordered {
+    double x;
+    uint32_t piece;
+  };
+  std::vector<Piece> pieces_;
+  std::vector<double> breaks_;
+  std::vector<Ordered> ordered_;
+  int regionRows_ = 0;
+
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
