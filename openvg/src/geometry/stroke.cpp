@@ -1,6 +1,7 @@
 #include "geometry/stroke.hpp"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <numbers>
 
@@ -29,17 +30,20 @@ class PieceWriter {
 
   void begin() {
     start_ = out_.points.size();
+    bad_ = false;
     if (start_ > kMaxStrokePoints - kMaxArcPieces - 8) full_ = true;
   }
 
   void add(Vec2 p) {
     const Vec2 q = m_.apply(p);
-    out_.points.push_back({float(q.x), float(q.y)});
+    // Beyond the float range the conversion is undefined: such a piece is dropped.
+    if (!(std::fabs(q.x) <= FLT_MAX && std::fabs(q.y) <= FLT_MAX)) bad_ = true;
+    out_.points.push_back(bad_ ? Point{0, 0} : Point{float(q.x), float(q.y)});
   }
 
   void end() {
     auto& pts = out_.points;
-    if (full_) {
+    if (full_ || bad_) {
       pts.resize(start_);
       return;
     }
@@ -63,6 +67,7 @@ class PieceWriter {
   Affine m_;
   size_t start_ = 0;
   bool full_ = false;
+  bool bad_ = false;
 };
 
 class Stroker {
