@@ -295,6 +295,11 @@ TEST(Raster, ClipsToTheSurfaceAndSurvivesHugeCoordinates) {
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 8; ++x)
       EXPECT_NEAR(at(m, x, y), exactPixelArea(wedge, x, y), 1.0 / 255.0 + 1e-4);
+  // A horizontal edge far above the surface, at a height no row number can
+  // hold, still closes a shape that covers the whole surface.
+  ASSERT_TRUE(r.rasterize(makePolygon({rect(-1.0f, -1.0f, 8.0f, 3e38f)}), options(16, 16), m));
+  EXPECT_EQ(at(m, 0, 15), 1.0);
+  EXPECT_EQ(at(m, 7, 15), 1.0);
   // Entirely outside: nothing.
   EXPECT_FALSE(r.rasterize(makePolygon({rect(20, 20, 30, 30)}), options(16, 16), m));
 }

@@ -238,8 +238,9 @@ void Rasterizer::keepEdge(double x0, double y0, double x1, double y1, uint32_t c
   if (y0 == y1) {
     // Only a horizontal edge strictly inside a row joins pieces that meet
     // inside it; on a row's boundary its run's pieces end there anyway.
-    int row = int(y0);
-    if (!antialias_ || !(y0 > 0 && y0 < height_) || double(row) == y0) return;
+    if (!antialias_ || !(y0 > 0 && y0 < height_)) return;
+    int row = int(y0);  // only inside the box: far outside it no int holds y0
+    if (double(row) == y0) return;
     double lo = std::min(x0, x1), hi = std::max(x0, x1);
     if (lo >= width_) return;
     int first = int(lo), last = int(hi);
