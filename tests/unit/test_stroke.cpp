@@ -12,6 +12,7 @@
 #include "geometry/dash.hpp"
 #include "geometry/stroke.hpp"
 #include "test_path_support.hpp"
+#include "test_raster_support.hpp"
 
 namespace tq::test {
 namespace {
@@ -467,6 +468,49 @@ TEST_F(Stroke, DashesFollowThePatternPhaseAndReset) {
   solid.push_back(polylineRef(subs[1], true)[0]);
   const Style st{VG_CAP_BUTT, VG_JOIN_MITER, 4};
   expectMatches(compare(out, solid, st, 1.5, Matrix{}, surfaceHint(solid, Matrix{}, 1.5)));
+}
+
+// A stroke's pieces overlap many times in one row where a curve turns (more
+// than the rasteriser resolves exactly pairwise): its coverage must still
+// match the union's sampled winding, with no winding left over to the right.
+TEST_F(Stroke, OverlappingPiecesOfStrokedCurvesRasteriseExactly) {
+  const VGPath p = makePath();
+  append(p, {VG_MOVE_TO_ABS, VG_CUBIC_TO_ABS, VG_QUAD_TO_ABS, VG_MOVE_TO_ABS, VG_SCCWARC_TO_ABS},
+         {10, 40, 60, 140, 130, -60, 180, 50, 230, 140, 270, 50, 290, 60, 50, 50, 0, 380, 60});
+  for (const VGJoinStyle join : {VG_JOIN_MITER, VG_JOIN_ROUND}) {
+    StrokeStyle style;
+    style.width = 10;
+    style.join = join;
+    StrokeScratch scratch;
+    Polygon poly;
+    strokePath(internal(p), style, Matrix{}, 0.02f, scratch, poly);
+    Rasterizer rasterizer;
+    CoverageMask mask;
+    ASSERT_TRUE(rasterizer.rasterize(poly, options(400, 120, VG_NON_ZERO), mask));
+    std::vector<Contour> contours;
+    uint32_t begin = 0;
+    for (uint32_t end : poly.contourEnds) {
+      contours.emplace_back(poly.points.begin() + begin, poly.points.begin() + end);
+      begin = end;
+    }
+    const std::vector<double> reference = sampledCoverage(contours, VG_NON_ZERO, 400, 120);
+    double worst = 0, total = 0;
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 400; ++x) {
+        const bool inBox = x >= mask.box.x && x < mask.box.x + mask.box.width && y >= mask.box.y &&
+                           y < mask.box.y + mask.box.height;
+        const double got = inBox ? mask.alpha[size_t(y - mask.box.y) * size_t(mask.box.width) +
+                                              size_t(x - mask.box.x)] /
+                                       255.0
+                                 : 0.0;
+        const double error = std::fabs(got - reference[size_t(y) * 400 + size_t(x)]);
+        worst = std::max(worst, error);
+        total += error;
+      }
+    }
+    EXPECT_LT(worst, 0.04) << join;
+    EXPECT_LT(total / (400 * 120), 0.001) << join;
+  }
 }
 
 TEST_F(Stroke, HostileInputEndsWithBoundedFiniteOutput) {

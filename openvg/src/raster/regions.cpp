@@ -90,7 +90,15 @@ void Rasterizer::accumulateRegions(int stripRow, int strip, bool evenOdd) {
     }
   }
   if (!exact) {
+    // Every piece still spans whole slabs, so at every height of a slab the
+    // same pieces carry the same weights and the winding they pass on to the
+    // right of the row cancels; only where pieces cross inside a slab is the
+    // order, and so the coverage, approximate.
     breaks_.clear();
+    for (const Piece& p : pieces_) {
+      breaks_.push_back(p.y0);
+      breaks_.push_back(p.y1);
+    }
     for (int k = 0; k <= kFixedSlabs; ++k) breaks_.push_back(row + double(k) / kFixedSlabs);
   }
   breaks_.push_back(row);
