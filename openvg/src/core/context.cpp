@@ -122,16 +122,17 @@ const Paint* boundPaint(const Context& ctx, VGPaintMode mode) {
   return it->second->paint.get();
 }
 
-std::vector<float> effectiveDashPattern(const Context& ctx) {
-  std::vector<float> dashes(ctx.strokeDashPattern.begin(),
-                            ctx.strokeDashPattern.end() - ctx.strokeDashPattern.size() % 2);
-  for (float& d : dashes) d = std::max(d, 0.0f);
-  return dashes;
-}
+namespace {
 
-std::array<float, 4> fillColor(const Context& ctx) {
-  const Paint* paint = boundPaint(ctx, VG_FILL_PATH);
+std::array<float, 4> paintColor(const Context& ctx, VGPaintMode mode) {
+  const Paint* paint = boundPaint(ctx, mode);
   return paint ? paint->color : std::array<float, 4>{0, 0, 0, 1};
 }
+
+}  // namespace
+
+std::array<float, 4> fillColor(const Context& ctx) { return paintColor(ctx, VG_FILL_PATH); }
+
+std::array<float, 4> strokeColor(const Context& ctx) { return paintColor(ctx, VG_STROKE_PATH); }
 
 }  // namespace tq

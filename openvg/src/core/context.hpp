@@ -126,12 +126,10 @@ Path* lookupPath(Context& ctx, VGHandle handle);
 Paint* lookupPaint(Context& ctx, VGHandle handle);
 void removeObject(Context& ctx, VGHandle handle);
 
-// The dash pattern strokes use: stored as given for read-back, but an odd
-// trailing entry is ignored and negative lengths count as 0.
-std::vector<float> effectiveDashPattern(const Context& ctx);
-
 // The fill paint's colour as stored (not yet clamped): the default paint is
 // opaque black.
 std::array<float, 4> fillColor(const Context& ctx);
+// Likewise for the stroke paint.
+std::array<float, 4> strokeColor(const Context& ctx);
 
 }  // namespace tq

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "geometry/flatten.hpp"
+#include "geometry/stroke.hpp"
 
 namespace tq {
 
@@ -15,9 +16,9 @@ constexpr size_t kKeptScratchBytes = size_t(1) << 20;
 // side, than a large one.
 constexpr int64_t kMaxBandPixels = int64_t(1) << 22;
 
-RasterOptions rasterOptions(const Context& ctx, const IntRect& clip) {
+RasterOptions rasterOptions(const Context& ctx, VGFillRule rule, const IntRect& clip) {
   RasterOptions options;
-  options.fillRule = ctx.fillRule;
+  options.fillRule = rule;
   options.antialias = ctx.renderingQuality != VG_RENDERING_QUALITY_NONANTIALIASED;
   options.clip = clip;
   options.scissor = ctx.scissoring;
@@ -44,7 +45,7 @@ float toleranceFor(VGRenderingQuality quality) {
 bool rasterizeFill(const Context& ctx, const Path& path, const IntRect& limit, Polygon& polygon,
                    Rasterizer& rasterizer, CoverageMask& mask) {
   flattenPath(path, pathUserToSurface(ctx), toleranceFor(ctx.renderingQuality), polygon);
-  return rasterizer.rasterize(polygon, rasterOptions(ctx, limit), mask);
+  return rasterizer.rasterize(polygon, rasterOptions(ctx, ctx.fillRule, limit), mask);
 }
 
 Painter::Painter(std::unique_ptr<Compositor> compositor) : compositor_(std::move(compositor)) {}
@@ -69,19 +70,41 @@ void Painter::clear(const Context& ctx, const IntRect& rect) {
 void Painter::drawPath(const Context& ctx, const Path& path, VGbitfield paintModes) {
   const IntRect limit = drawable(ctx);
   if (limit.empty()) return;
+  const Matrix& userToSurface = pathUserToSurface(ctx);
+  const float tolerance = toleranceFor(ctx.renderingQuality);
   size_t coverageBytes = 0;
-  // Strokes are accepted and not drawn yet.
+  // The fill first, then the stroke over it.
   if (paintModes & VG_FILL_PATH) {
-    flattenPath(path, pathUserToSurface(ctx), toleranceFor(ctx.renderingQuality), polygon_);
-    const int bandRows = int(std::clamp<int64_t>(kMaxBandPixels / limit.width, 1, limit.height));
-    for (int y = limit.y; y < limit.y + limit.height; y += bandRows) {
-      const IntRect band{limit.x, y, limit.width, std::min(bandRows, limit.y + limit.height - y)};
-      if (!rasterizer_.rasterize(polygon_, rasterOptions(ctx, band), mask_)) continue;
-      coverageBytes = std::max(coverageBytes, mask_.alpha.size());
-      compositor_->fill(mask_, fillColor(ctx), ctx.blendMode);
-    }
+    flattenPath(path, userToSurface, tolerance, polygon_);
+    coverageBytes = composite(ctx, limit, ctx.fillRule, fillColor(ctx));
+  }
+  if (paintModes & VG_STROKE_PATH) {
+    StrokeStyle style;
+    style.width = ctx.strokeLineWidth;
+    style.cap = ctx.strokeCapStyle;
+    style.join = ctx.strokeJoinStyle;
+    style.miterLimit = ctx.strokeMiterLimit;
+    style.dashes = ctx.strokeDashPattern;
+    style.dashPhase = ctx.strokeDashPhase;
+    style.dashPhaseReset = ctx.strokeDashPhaseReset;
+    strokePath(path, style, userToSurface, tolerance, stroke_, polygon_);
+    // The stroke is the union of its pieces, each pixel painted once.
+    coverageBytes = std::max(coverageBytes, composite(ctx, limit, VG_NON_ZERO, strokeColor(ctx)));
   }
   trimAfter(coverageBytes);
+}
+
+size_t Painter::composite(const Context& ctx, const IntRect& limit, VGFillRule rule,
+                          const std::array<float, 4>& color) {
+  size_t coverageBytes = 0;
+  const int bandRows = int(std::clamp<int64_t>(kMaxBandPixels / limit.width, 1, limit.height));
+  for (int y = limit.y; y < limit.y + limit.height; y += bandRows) {
+    const IntRect band{limit.x, y, limit.width, std::min(bandRows, limit.y + limit.height - y)};
+    if (!rasterizer_.rasterize(polygon_, rasterOptions(ctx, rule, band), mask_)) continue;
+    coverageBytes = std::max(coverageBytes, mask_.alpha.size());
+    compositor_->fill(mask_, color, ctx.blendMode);
+  }
+  return coverageBytes;
 }
 
 size_t Painter::heldScratchBytes() const {
@@ -98,6 +121,7 @@ void Painter::trimAfter(size_t coverageBytes) {
   const size_t needed = std::max({recentPeak_, previousPeak_, kKeptScratchBytes});
   if (heldScratchBytes() > 4 * needed) {
     polygon_ = Polygon{};
+    stroke_ = StrokeScratch{};
     rasterizer_ = Rasterizer{};
     mask_ = CoverageMask{};
   }

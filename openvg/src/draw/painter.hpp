@@ -9,6 +9,7 @@
 #include "core/path.hpp"
 #include "draw/compositor.hpp"
 #include "geometry/polygon.hpp"
+#include "geometry/stroke.hpp"
 #include "raster/coverage.hpp"
 
 namespace tq {
@@ -37,11 +38,16 @@ class Painter final : public Renderer {
  private:
   // The surface, cut to what the compositor can draw into.
   IntRect drawable(const Context& ctx) const;
+  // Rasterises polygon_ under rule in bands of limit and composites each in
+  // color; returns the most coverage a band held.
+  size_t composite(const Context& ctx, const IntRect& limit, VGFillRule rule,
+                   const std::array<float, 4>& color);
   // Gives scratch back once it is far larger than recent draws needed.
   void trimAfter(size_t coverageBytes);
 
   std::unique_ptr<Compositor> compositor_;
   Polygon polygon_;
+  StrokeScratch stroke_;
   Rasterizer rasterizer_;
   CoverageMask mask_;
   // The most coverage a draw needed in the current and the previous run of
