@@ -117,6 +117,27 @@ void strokeOutline(benchmark::State& state, std::vector<float> dashes) {
 BENCHMARK_CAPTURE(strokeOutline, solid, {});
 BENCHMARK_CAPTURE(strokeOutline, dashed, {8, 4});
 
+// The coverage of that stroke: what its contours cost the rasteriser.
+void rasterizeStroke(benchmark::State& state, std::vector<float> dashes) {
+  Fill f;
+  tq::StrokeStyle style;
+  style.width = 3;
+  style.join = VG_JOIN_ROUND;
+  style.dashes = dashes;
+  tq::StrokeScratch scratch;
+  tq::strokePath(f.path, style, tq::pathUserToSurface(f.ctx), 0.02f, scratch, f.poly);
+  tq::RasterOptions options;
+  options.fillRule = VG_NON_ZERO;
+  options.clip = tq::IntRect{0, 0, f.ctx.surfaceWidth, f.ctx.surfaceHeight};
+  for (auto _ : state) {
+    f.raster.rasterize(f.poly, options, f.mask);
+    benchmark::DoNotOptimize(f.mask.alpha.data());
+  }
+  state.counters["region_rows"] = double(f.raster.regionRows());
+}
+BENCHMARK_CAPTURE(rasterizeStroke, solid, {});
+BENCHMARK_CAPTURE(rasterizeStroke, dashed, {8, 4});
+
 }  // namespace
 
 BENCHMARK_MAIN();
