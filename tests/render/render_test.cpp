@@ -6,6 +6,7 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -30,9 +31,9 @@ void makeWhitePaint() {
   vgSetPaint(white, VG_FILL_PATH);
 }
 
-// Clears to opaque black, fills path with the current paint under matrix m,
+// Clears to opaque black, draws path with the current paints under matrix m,
 // returns the red channel, then swaps.
-std::vector<float> drawAndRead(VGPath path, const Affine& m) {
+std::vector<float> drawAndRead(VGPath path, const Affine& m, VGbitfield modes = VG_FILL_PATH) {
   const VGfloat black[4] = {0, 0, 0, 1};
   vgSetfv(VG_CLEAR_COLOR, 4, black);
   vgClear(0, 0, W, H);
@@ -40,7 +41,7 @@ std::vector<float> drawAndRead(VGPath path, const Affine& m) {
   const VGfloat matrix[9] = {float(m.a), float(m.b), 0,          float(m.c), float(m.d),
                              0,          float(m.e), float(m.f), 1};
   vgLoadMatrix(matrix);
-  vgDrawPath(path, VG_FILL_PATH);
+  vgDrawPath(path, modes);
   std::vector<float> pixels = readBackBuffer(W, H);
   glutSwapBuffers();
   return pixels;
@@ -117,7 +118,7 @@ Comparison expectMorphMatches(float amount, const char* what) {
   Shape reference = morphShape(amount);
   Comparison c =
       compareCoverage(pixels, exactCoverage(reference.contours, centre, VG_EVEN_ODD, W, H), W, H);
-  expectQuality(c, what, 0.5, 100);
+  expectQuality(c, what, 0.05, 100);
   return c;
 }
 
@@ -172,8 +173,8 @@ TEST(Fill, MorphOutlinesMatchExactCoverage) {
 
 TEST(Fill, SelfIntersectingStarUnderBothRules) {
   Shape s = star();
-  expectMatches(s, Affine{}, VG_EVEN_ODD, "star, even-odd", 0.6);
-  expectMatches(s, Affine{}, VG_NON_ZERO, "star, non-zero", 0.6);
+  expectMatches(s, Affine{}, VG_EVEN_ODD, "star, even-odd", 0.05);
+  expectMatches(s, Affine{}, VG_NON_ZERO, "star, non-zero", 0.05);
   // The centre is a hole only under even-odd.
   vgSeti(VG_FILL_RULE, VG_EVEN_ODD);
   VGPath path = s.makePath();
@@ -338,6 +339,96 @@ TEST(Fill, BlendModesMatchTheirEquations) {
   vgSetPaint(white, VG_FILL_PATH);
   vgDestroyPaint(paint);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Strokes against the exact stroked shape, built in the test from the
+// geometry: a mitred rectangle's stroke is the ring between two rectangles,
+// and a round-capped line's is a capsule. Under a rotation with a
+// non-uniform scale the pen is elliptical, which the mapped shape is too.
+TEST(Stroke, MatchesTheExactStrokedShape) {
+  vgSetPaint(white, VG_STROKE_PATH);
+  const double w = 12;
+  Shape rect = polygon({{100.3, 120.7}, {300.6, 120.7}, {300.6, 260.2}, {100.3, 260.2}});
+  Shape ring = polygon({{100.3 - w / 2, 120.7 - w / 2},
+                        {300.6 + w / 2, 120.7 - w / 2},
+                        {300.6 + w / 2, 260.2 + w / 2},
+                        {100.3 - w / 2, 260.2 + w / 2}});
+  const Shape inner = polygon({{100.3 + w / 2, 120.7 + w / 2},
+                               {100.3 + w / 2, 260.2 - w / 2},
+                               {300.6 - w / 2, 260.2 - w / 2},
+                               {300.6 - w / 2, 120.7 + w / 2}});
+  ring.contours.push_back(inner.contours[0]);
+
+  Shape line;
+  line.moveTo(150, 200);
+  line.lineTo(250, 200);
+  Shape capsule;
+  capsule.moveTo(150, 185);
+  capsule.lineTo(250, 185);
+  capsule.arcTo(VG_SCCWARC_TO_ABS, 15, 15, 250, 215);
+  capsule.lineTo(150, 215);
+  capsule.arcTo(VG_SCCWARC_TO_ABS, 15, 15, 150, 185);
+  capsule.close();
+
+  const Affine skewed = Affine::translate(-200, -200)
+                            .then(Affine::scale(1.3, 0.6))
+                            .then(Affine::rotateDegrees(25))
+                            .then(Affine::translate(203.4, 198.8));
+  struct Case {
+    const char* what;
+    const Shape* path;
+    const Shape* reference;
+    float width;
+    VGCapStyle cap;
+    Affine m;
+  } cases[] = {
+      {"mitred rectangle", &rect, &ring, float(w), VG_CAP_BUTT, Affine{}},
+      {"mitred rectangle, skewed", &rect, &ring, float(w), VG_CAP_BUTT, skewed},
+      {"round-capped line", &line, &capsule, 30, VG_CAP_ROUND, Affine{}},
+      {"round-capped line, skewed", &line, &capsule, 30, VG_CAP_ROUND, skewed},
+  };
+  vgSeti(VG_STROKE_JOIN_STYLE, VG_JOIN_MITER);
+  for (const Case& c : cases) {
+    vgSetf(VG_STROKE_LINE_WIDTH, c.width);
+    vgSeti(VG_STROKE_CAP_STYLE, c.cap);
+    VGPath path = c.path->makePath();
+    std::vector<float> pixels = drawAndRead(path, c.m, VG_STROKE_PATH);
+    vgDestroyPath(path);
+    const std::vector<float> exact = exactCoverage(c.reference->contours, c.m, VG_NON_ZERO, W, H);
+    expectQuality(compareCoverage(pixels, exact, W, H), c.what, 0.05, 20);
+    EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  }
+  vgSetf(VG_STROKE_LINE_WIDTH, 1);
+  vgSeti(VG_STROKE_CAP_STYLE, VG_CAP_BUTT);
+}
+
+// A translucent stroke is the union of its pieces: where its joins, its
+// crossings and its tight turns overlap, each pixel is painted once.
+TEST(Stroke, TranslucentStrokeHasOneColourOverItsOverlaps) {
+  VGPaint half = vgCreatePaint();
+  const VGfloat color[4] = {1, 1, 1, 0.5f};
+  vgSetParameterfv(half, VG_PAINT_COLOR, 4, color);
+  vgSetPaint(half, VG_STROKE_PATH);
+  vgSetf(VG_STROKE_LINE_WIDTH, 24);
+  for (const VGJoinStyle join : {VG_JOIN_ROUND, VG_JOIN_MITER, VG_JOIN_BEVEL}) {
+    vgSeti(VG_STROKE_JOIN_STYLE, join);
+    // A bow tie crossing itself, and a zigzag of tight turns.
+    Shape s = polygon({{80, 80}, {320, 320}, {320, 80}, {80, 320}});
+    s.moveTo(60, 360);
+    for (int i = 1; i <= 12; ++i) s.lineTo(60 + 25 * i, i % 2 ? 385 : 360);
+    VGPath path = s.makePath();
+    const std::vector<float> pixels = drawAndRead(path, Affine{}, VG_STROKE_PATH);
+    vgDestroyPath(path);
+    float brightest = 0;
+    for (float v : pixels) brightest = std::max(brightest, v);
+    EXPECT_NEAR(brightest, 0.5f, 1.5f / 255) << join;
+    EXPECT_NEAR(pixels[200 * W + 200], 0.5f, 1.5f / 255) << join;  // the crossing
+  }
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  vgSetPaint(white, VG_STROKE_PATH);
+  vgSetf(VG_STROKE_LINE_WIDTH, 1);
+  vgSeti(VG_STROKE_JOIN_STYLE, VG_JOIN_MITER);
+  vgDestroyPaint(half);
 }
 
 TEST(Clear, ClipsToSurfaceAndScissorRectangles) {
