@@ -19,9 +19,10 @@ Vec2 left(Vec2 d) { return {-d.y, d.x}; }
 double cross(Vec2 a, Vec2 b) { return a.x * b.y - a.y * b.x; }
 Vec2 toVec(Point p) { return {p.x, p.y}; }
 
-// Writes one convex piece at a time, mapped to the surface and turned
-// counter-clockwise there; pieces with no area or a non-finite point are
-// dropped, and none are started once the output cap is near.
+// Writes one stroke outline at a time (one or more contours), mapped to the
+// surface and turned counter-clockwise there; an outline with no area or a
+// non-finite point is dropped, and so is the one that would pass the output
+// cap, after which nothing more is written.
 class PieceWriter {
  public:
   PieceWriter(Polygon& out, const Affine& m) : out_(out), m_(m) {}
@@ -30,50 +31,72 @@ class PieceWriter {
 
   void begin() {
     start_ = out_.points.size();
-    bad_ = false;
-    if (start_ > kMaxStrokePoints - kMaxArcPieces - 8) full_ = true;
+    firstContour_ = out_.contourEnds.size();
+    bad_ = full_;
   }
 
   void add(Vec2 p) {
+    if (bad_) return;
+    if (out_.points.size() >= kMaxStrokePoints) {
+      full_ = bad_ = true;
+      return;
+    }
     const Vec2 q = m_.apply(p);
-    // Beyond the float range the conversion is undefined: such a piece is dropped.
-    if (!(std::fabs(q.x) <= FLT_MAX && std::fabs(q.y) <= FLT_MAX)) bad_ = true;
-    out_.points.push_back(bad_ ? Point{0, 0} : Point{float(q.x), float(q.y)});
+    // Beyond the float range the conversion is undefined: such an outline is dropped.
+    if (!(std::fabs(q.x) <= FLT_MAX && std::fabs(q.y) <= FLT_MAX)) {
+      bad_ = true;
+      return;
+    }
+    out_.points.push_back(Point{float(q.x), float(q.y)});
+  }
+
+  // Closes the current contour; the next point starts another of the outline.
+  void next() {
+    const uint32_t at = uint32_t(out_.points.size());
+    if (!bad_ && at > (out_.contourEnds.size() > firstContour_ ? out_.contourEnds.back() : start_))
+      out_.contourEnds.push_back(at);
   }
 
   void end() {
+    next();
     auto& pts = out_.points;
-    if (full_ || bad_) {
-      pts.resize(start_);
-      return;
-    }
-    const size_t n = pts.size() - start_;
+    auto& ends = out_.contourEnds;
+    // An outline winds one way all along, overlaps included, so the sign
+    // of its whole area is the sign of its winding.
     double area = 0.0;
-    for (size_t i = 0; i < n; ++i) {
-      const Point& a = pts[start_ + i];
-      const Point& b = pts[start_ + (i + 1 < n ? i + 1 : 0)];
-      area += double(a.x) * b.y - double(b.x) * a.y;
+    for (size_t k = firstContour_, b = start_; k < ends.size() && !bad_; b = ends[k++]) {
+      const size_t n = ends[k] - b;
+      for (size_t i = 0; i < n; ++i) {
+        const Point& p = pts[b + i];
+        const Point& q = pts[b + (i + 1 < n ? i + 1 : 0)];
+        area += double(p.x) * q.y - double(q.x) * p.y;
+      }
     }
-    if (!(std::fabs(area) > 0.0) || !std::isfinite(area)) {
+    if (bad_ || !(std::fabs(area) > 0.0) || !std::isfinite(area)) {
       pts.resize(start_);
+      ends.resize(firstContour_);
       return;
     }
-    if (area < 0.0) std::reverse(pts.begin() + ptrdiff_t(start_), pts.end());
-    out_.contourEnds.push_back(uint32_t(pts.size()));
+    if (area < 0.0) {
+      for (size_t k = firstContour_, b = start_; k < ends.size(); b = ends[k++])
+        std::reverse(pts.begin() + ptrdiff_t(b), pts.begin() + ptrdiff_t(ends[k]));
+    }
   }
 
  private:
   Polygon& out_;
   Affine m_;
   size_t start_ = 0;
+  size_t firstContour_ = 0;
   bool full_ = false;
   bool bad_ = false;
 };
 
 class Stroker {
  public:
-  Stroker(PieceWriter& w, const StrokeStyle& style, double tolerance)
-      : w_(w), h_(0.5 * double(style.width)), cap_(style.cap), join_(style.join) {
+  Stroker(PieceWriter& w, std::vector<StrokePiece>& pieces, const StrokeStyle& style,
+          double tolerance)
+      : w_(w), pieces_(pieces), h_(0.5 * double(style.width)), cap_(style.cap), join_(style.join) {
     miterLimit_ = style.miterLimit > 1.0f ? double(style.miterLimit) : 1.0;
     // A chord spanning angle a of a circle of radius h leaves it by at most
     // h (1 - cos(a / 2)); at least four chords a circle keep dots round-ish.
@@ -81,6 +104,8 @@ class Stroker {
     arcStep_ = x > -1.0 ? std::min(2.0 * std::acos(x), kPi / 2) : kPi / 2;
     if (!(arcStep_ > 0.0)) arcStep_ = kPi / kMaxArcPieces;
     cosStep_ = std::cos(arcStep_);
+    // A miter of half turn a reaches h / cos(a) from the vertex.
+    cosHalfMiter_ = h_ / (h_ + tolerance);
   }
 
   void subpath(const Polyline& in, uint32_t first, const Polyline::Subpath& sub) {
@@ -88,90 +113,139 @@ class Stroker {
     const Point* p = in.points.data() + first;
     const uint8_t* corners = in.corners.data() + first;
     const uint32_t segments = sub.closed ? n : n - 1;
-    Vec2 d0{}, prev{};
-    uint32_t last = 0;  // the end vertex of the last segment drawn
-    bool any = false;
-    for (uint32_t i = 0; i < segments && !w_.full(); ++i) {
+    auto& ps = pieces_;
+    ps.clear();
+    for (uint32_t i = 0; i < segments; ++i) {
       const uint32_t j = i + 1 < n ? i + 1 : 0;
       const Vec2 a = toVec(p[i]), b = toVec(p[j]);
       const double len = length(b - a);
       if (!(len > 0.0) || !std::isfinite(len)) continue;  // no direction: no join, no turn
-      const Vec2 d = (1.0 / len) * (b - a);
-      if (any) {
-        join(a, prev, d, corners[i] != 0);
-      } else {
-        d0 = d;
-      }
-      segment(a, b, d);
-      prev = d;
-      last = j;
-      any = true;
+      StrokePiece piece;
+      piece.a = a;
+      piece.b = b;
+      piece.d = (1.0 / len) * (b - a);
+      piece.len = len;
+      piece.corner = corners[i] != 0;
+      ps.push_back(piece);
     }
-    if (!any) {
+    if (ps.empty()) {
       const Vec2 axis = toVec(sub.dotAxis);
       const double len = length(axis);
       dotAt(toVec(p[0]), len > 0.0 && std::isfinite(len) ? (1.0 / len) * axis : Vec2{1, 0});
-    } else if (sub.closed) {
-      join(toVec(p[0]), prev, d0, corners[0] != 0);
-    } else {
-      cap(toVec(p[0]), -1.0 * d0);
-      cap(toVec(p[last]), prev);
+      return;
     }
+    const size_t m = ps.size();
+    const bool closed = sub.closed;
+    // The turn at each piece's start and how far back along both pieces the
+    // inner offsets meet there: h tan(turn / 2).
+    for (size_t k = 0; k < m; ++k) {
+      StrokePiece& q = ps[k];
+      q.inner = 0;
+      q.retreat = 0.0;
+      if (k == 0 && !closed) continue;
+      const Vec2 d0 = ps[k > 0 ? k - 1 : m - 1].d;
+      const double c = dot(d0, q.d), s = cross(d0, q.d);
+      if (s == 0.0 && c > 0.0) continue;
+      q.inner = s < 0.0 ? -1 : 1;
+      q.retreat = 1.0 + c > 1e-9 ? h_ * std::fabs(s) / (1.0 + c) : HUGE_VAL;
+    }
+    // The inner offsets may be cut back to where they meet only where each
+    // piece, cut back at both ends, still runs forward: where the path turns
+    // tighter than the half width they would fold into a swallowtail outside
+    // the stroke.
+    for (size_t k = 0; k < m; ++k) {
+      StrokePiece& q = ps[k];
+      const StrokePiece* next = k + 1 < m ? &ps[k + 1] : (closed ? &ps[0] : nullptr);
+      double cut[2] = {0.0, 0.0};  // right side, left side
+      if (q.inner != 0) cut[q.inner > 0] += q.retreat;
+      if (next && next->inner != 0) cut[next->inner > 0] += next->retreat;
+      q.good = cut[0] <= q.len && cut[1] <= q.len;
+    }
+    for (size_t k = 0; k < m; ++k) {
+      const StrokePiece& prev = ps[k > 0 ? k - 1 : m - 1];
+      ps[k].joined = (k > 0 || closed) && prev.good && ps[k].good;
+    }
+
+    // The left offset forward and the right offset backward: an open subpath
+    // as one contour round its caps, a closed one as two loops.
+    const StrokePiece& p0 = ps[0];
+    const StrokePiece& p1 = ps[m - 1];
+    w_.begin();
+    if (closed) {
+      for (size_t k = 0; k < m; ++k) side(k, 1.0, true);
+      w_.next();
+      for (size_t k = m; k > 0; --k) side(k - 1, -1.0, false);
+    } else {
+      const Vec2 n0 = h_ * left(p0.d), n1 = h_ * left(p1.d);
+      w_.add(p0.a + n0);
+      for (size_t k = 1; k < m; ++k) side(k, 1.0, true);
+      w_.add(p1.b + n1);
+      capBetween(p1.b, p1.d);
+      w_.add(p1.b - n1);
+      for (size_t k = m - 1; k > 0; --k) side(k, -1.0, false);
+      w_.add(p0.a - n0);
+      capBetween(p0.a, -1.0 * p0.d);
+    }
+    w_.end();
   }
 
  private:
-  void segment(Vec2 a, Vec2 b, Vec2 d) {
-    const Vec2 n = h_ * left(d);
-    w_.begin();
-    w_.add(a - n);
-    w_.add(b - n);
-    w_.add(b + n);
-    w_.add(a + n);
-    w_.end();
-  }
-
-  // The wedge on the outer side of the turn from d0 to d1 at v. Inside a
-  // flattened curve it is always round: the offset turns with the curve.
-  void join(Vec2 v, Vec2 d0, Vec2 d1, bool corner) {
-    const double c = dot(d0, d1), s = cross(d0, d1);
-    if (s == 0.0 && c > 0.0) return;
-    // Outer normals: right of the path for a left turn. A full reversal
-    // counts as a left turn, its round join the half disc ahead.
-    const bool turnsLeft = !(s < 0.0);
-    const Vec2 o0 = turnsLeft ? -1.0 * left(d0) : left(d0);
-    const Vec2 o1 = turnsLeft ? -1.0 * left(d1) : left(d1);
-    const VGJoinStyle style = corner ? join_ : VG_JOIN_ROUND;
-    w_.begin();
-    w_.add(v);
-    w_.add(v + h_ * o0);
-    if (style == VG_JOIN_MITER) {
-      // Miter length over line width is 1 / sin(half the angle between the
-      // segments), which is 1 / cos(half the turn).
-      const double cosHalf = std::sqrt(std::max(0.5 * (1.0 + c), 0.0));
-      if (cosHalf * miterLimit_ >= 1.0) w_.add(v + (h_ / (1.0 + c)) * (o0 + o1));
-    } else if (style == VG_JOIN_ROUND && c < cosStep_) {
-      const double turn = std::fabs(std::atan2(s, c));
-      arc(v, h_ * o0, turnsLeft ? turn : -turn, pieces(turn));
+  // The offset on side `sign` (1 left, -1 right) at piece k's start vertex,
+  // walking forward or backward. Inside the turn the two offsets meet where
+  // they cross; outside it the join's outline bridges them.
+  void side(size_t k, double sign, bool forward) {
+    const StrokePiece& q = pieces_[k];
+    const Vec2 d0 = pieces_[k > 0 ? k - 1 : pieces_.size() - 1].d, d1 = q.d;
+    const Vec2 v = q.a;
+    if (q.inner == 0) {
+      w_.add(v + (sign * h_) * left(d1));
+      return;
     }
-    w_.add(v + h_ * o1);
-    w_.end();
+    const double c = dot(d0, d1);
+    const Vec2 meet = v + (sign * h_ / (1.0 + c)) * (left(d0) + left(d1));
+    const Vec2 o0 = (sign * h_) * left(d0), o1 = (sign * h_) * left(d1);
+    if (q.inner == int(sign)) {
+      if (q.joined) {
+        w_.add(meet);
+      } else {
+        // Through the vertex: both pieces keep their whole rectangles, which
+        // overlap there and wind the same way.
+        w_.add(v + (forward ? o0 : o1));
+        w_.add(v);
+        w_.add(v + (forward ? o1 : o0));
+      }
+      return;
+    }
+    // The offset lines on either side of `meet` run through the offset
+    // points, so a miter, or a round join whose miter leaves the arc by no
+    // more than the tolerance, is that one point.
+    const VGJoinStyle style = q.corner ? join_ : VG_JOIN_ROUND;
+    const double cosHalf = std::sqrt(std::max(0.5 * (1.0 + c), 0.0));
+    if ((style == VG_JOIN_MITER && cosHalf * miterLimit_ >= 1.0) ||
+        (style == VG_JOIN_ROUND && cosHalf >= cosHalfMiter_)) {
+      w_.add(meet);
+      return;
+    }
+    w_.add(v + (forward ? o0 : o1));
+    if (style == VG_JOIN_ROUND && c < cosStep_) {
+      const double s = cross(d0, d1);
+      const double turn = std::fabs(std::atan2(s, c));
+      const double angle = (s < 0.0) == forward ? -turn : turn;
+      arc(v, forward ? o0 : o1, angle, pieces(turn));
+    }
+    w_.add(v + (forward ? o1 : o0));
   }
 
-  // The cap at end point p of a subpath whose direction there, pointing out
-  // of the stroke, is d.
-  void cap(Vec2 p, Vec2 d) {
-    if (cap_ == VG_CAP_BUTT || w_.full()) return;
+  // The outline of the cap at end point p, whose direction there, pointing
+  // out of the stroke, is d: the points between p + n and p - n.
+  void capBetween(Vec2 p, Vec2 d) {
     const Vec2 n = h_ * left(d);
-    w_.begin();
-    w_.add(p + n);
     if (cap_ == VG_CAP_SQUARE) {
       w_.add(p + n + h_ * d);
       w_.add(p - n + h_ * d);
-    } else {
+    } else if (cap_ == VG_CAP_ROUND) {
       arc(p, n, -kPi, pieces(kPi));
     }
-    w_.add(p - n);
-    w_.end();
   }
 
   // A subpath that never left p: the cap's shape, square ones turned to axis.
@@ -207,12 +281,14 @@ class Stroker {
   }
 
   PieceWriter& w_;
+  std::vector<StrokePiece>& pieces_;
   double h_;
   VGCapStyle cap_;
   VGJoinStyle join_;
   double miterLimit_ = 1.0;
   double arcStep_ = kPi / 2;
   double cosStep_ = 0.0;
+  double cosHalfMiter_ = 1.0;
 };
 
 }  // namespace
@@ -235,7 +311,7 @@ void strokePath(const Path& path, const StrokeStyle& style, const Matrix& userTo
   }
 
   PieceWriter writer(out, Affine::from(userToSurface));
-  Stroker stroker(writer, style, 0.5 * tol);
+  Stroker stroker(writer, scratch.pieces, style, 0.5 * tol);
   uint32_t first = 0;
   for (const Polyline::Subpath& sub : lines->subpaths) {
     if (writer.full()) break;

@@ -6,15 +6,17 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 #include "core/matrix.hpp"
 #include "core/path.hpp"
 #include "geometry/polygon.hpp"
+#include "geometry/segments.hpp"
 
 namespace tq {
 
-// At most this many output points: once a stroke reaches it, its remaining
-// pieces are left out (the stroke is cut short, never unbounded).
+// At most this many output points: once a stroke reaches it, the outline
+// that would pass it and the rest are left out (the stroke is cut short, never unbounded).
 inline constexpr size_t kMaxStrokePoints = size_t(1) << 22;
 // A round cap, join or dot is cut into at most this many chords.
 inline constexpr int kMaxArcPieces = 1024;
@@ -31,22 +33,53 @@ struct StrokeStyle {
   bool dashPhaseReset = false;
 };
 
+// One straight piece of a flattened subpath, with what the stroker works out
+// about the vertex it starts at.
+struct StrokePiece {
+  Vec2 a, b, d;  // start, end, unit direction
+  double len = 0.0;
+  double retreat = 0.0;  // how far back along both pieces the inner offsets meet
+  int inner = 0;         // the side inside the turn there: 1 left, -1 right, 0 none
+  bool corner = false;   // a join of the stroke's style, else round (a curve point)
+  bool good = false;     // its inner offsets, cut back at both ends, still run forward
+  bool joined = false;   // the inner offsets meet at its start, else go through the vertex
+};
+
 // Reused between strokes so that steady state allocates nothing.
 struct StrokeScratch {
   Polyline lines;
   Polyline dashed;
   Polyline head;
+  std::vector<StrokePiece> pieces;
 };
 
 // Clears `out`, then fills it with the stroke of `path` in surface pixels:
-// the path is flattened and dashed in user space, every piece of its outline
-// (each straight piece, join, cap and dot) is made there as one convex
-// contour and mapped by `userToSurface`, so that a non-uniform scale or a
-// shear draws an elliptical pen. Every contour winds counter-clockwise on
-// the surface (positive signed area), so their union is the stroke under the
-// non-zero rule however they overlap. Curves are stroked along their offset
-// (no visible joins between their flattened pieces) and round parts are made
-// to within `surfaceTolerance` pixels of the true shape.
+// the path is flattened and dashed in user space, its outline made there and
+// mapped by `userToSurface`, so that a non-uniform scale or a shear draws an
+// elliptical pen. The stroke is the union of the contours under the non-zero
+// rule, every one wound counter-clockwise on the surface (positive area).
+// Curves are stroked along their offset (no visible joins between their
+// flattened pieces) and round parts are made to within `surfaceTolerance`
+// pixels of the true shape.
+//
+// One outline a subpath: the left offset forward, the end cap (none for
+// butt), the right offset backward and the start cap; a closed subpath is
+// the left loop and the reversed right loop. So most rows of the rasteriser
+// meet it once on each side: each piece, join and cap as its own contour
+// overlapped the others in every row and cost a hundred times a fill. At a
+// vertex the outer side follows the join's outline (round inside a curve, the
+// stroke's join at a corner, miter limit included; a round join whose miter
+// leaves its arc by no more than the tolerance is that one point) and the
+// inner side goes to the point where the two inner offsets cross, h tan(turn
+// / 2) back along each piece. That is the union's true inner edge while each
+// piece is longer than the cut-backs at its ends on one side. Where the path
+// turns tighter than that (about where its radius drops below the half width:
+// tight curves, cusps, sharp corners, reversals) the offsets would fold into
+// a swallowtail that pokes out of the stroke, so the inner side goes through
+// the vertex instead: both pieces keep their whole rectangles, which overlap
+// there, covered twice. The outline is the sum of the boundaries of its
+// pieces, each wound the same way, so its winding is non-zero exactly on
+// their union, and the sign of its area orients it.
 //
 // Hostile input: a non-finite or collapsing matrix, or a width that is not
 // positive and finite, yields nothing; subpaths with non-finite points are
