@@ -263,6 +263,60 @@ typedef enum VG_ENUM_BASE {
 typedef enum VG_ENUM_BASE { VG_TILE_FILL = 0x1D00, VG_TILE_PAD = 0x1D01, VG_TILE_REPEAT = 0x1D02, VG_TILE_REFLECT = 0x1D03,
   VG_TILING_MODE_FORCE_SIZE = VG_MAX_ENUM } VGTilingMode;
 
+/* Image formats. The 8-bit and packed 16-bit formats are read as native-endian
+ * words with the first named channel in the most significant bits; the 1-bit
+ * and 4-bit formats hold the leftmost pixel in the least significant bits of
+ * each byte. Adding 64, 128 or 192 gives the ARGB, BGRA and ABGR orders. */
+typedef enum VG_ENUM_BASE {
+  VG_sRGBX_8888 = 0,
+  VG_sRGBA_8888 = 1,
+  VG_sRGBA_8888_PRE = 2,
+  VG_sRGB_565 = 3,
+  VG_sRGBA_5551 = 4,
+  VG_sRGBA_4444 = 5,
+  VG_sL_8 = 6,
+  VG_lRGBX_8888 = 7,
+  VG_lRGBA_8888 = 8,
+  VG_lRGBA_8888_PRE = 9,
+  VG_lL_8 = 10,
+  VG_A_8 = 11,
+  VG_BW_1 = 12,
+  VG_A_1 = 13,
+  VG_A_4 = 14,
+
+  VG_sXRGB_8888 = 0 | (1 << 6),
+  VG_sARGB_8888 = 1 | (1 << 6),
+  VG_sARGB_8888_PRE = 2 | (1 << 6),
+  VG_sARGB_1555 = 4 | (1 << 6),
+  VG_sARGB_4444 = 5 | (1 << 6),
+  VG_lXRGB_8888 = 7 | (1 << 6),
+  VG_lARGB_8888 = 8 | (1 << 6),
+  VG_lARGB_8888_PRE = 9 | (1 << 6),
+
+  VG_sBGRX_8888 = 0 | (1 << 7),
+  VG_sBGRA_8888 = 1 | (1 << 7),
+  VG_sBGRA_8888_PRE = 2 | (1 << 7),
+  VG_sBGR_565 = 3 | (1 << 7),
+  VG_sBGRA_5551 = 4 | (1 << 7),
+  VG_sBGRA_4444 = 5 | (1 << 7),
+  VG_lBGRX_8888 = 7 | (1 << 7),
+  VG_lBGRA_8888 = 8 | (1 << 7),
+  VG_lBGRA_8888_PRE = 9 | (1 << 7),
+
+  VG_sXBGR_8888 = 0 | (1 << 6) | (1 << 7),
+  VG_sABGR_8888 = 1 | (1 << 6) | (1 << 7),
+  VG_sABGR_8888_PRE = 2 | (1 << 6) | (1 << 7),
+  VG_sABGR_1555 = 4 | (1 << 6) | (1 << 7),
+  VG_sABGR_4444 = 5 | (1 << 6) | (1 << 7),
+  VG_lXBGR_8888 = 7 | (1 << 6) | (1 << 7),
+  VG_lABGR_8888 = 8 | (1 << 6) | (1 << 7),
+  VG_lABGR_8888_PRE = 9 | (1 << 6) | (1 << 7),
+  VG_IMAGE_FORMAT_FORCE_SIZE = VG_MAX_ENUM
+} VGImageFormat;
+
+typedef enum VG_ENUM_BASE { VG_IMAGE_FORMAT = 0x1E00, VG_IMAGE_WIDTH = 0x1E01, VG_IMAGE_HEIGHT = 0x1E02,
+  VG_IMAGE_PARAM_TYPE_FORCE_SIZE = VG_MAX_ENUM } VGImageParamType;
+
 typedef enum VG_ENUM_BASE { VG_IMAGE_QUALITY_NONANTIALIASED = (1 << 0), VG_IMAGE_QUALITY_FASTER = (1 << 1),
   VG_IMAGE_QUALITY_BETTER = (1 << 2), VG_IMAGE_QUALITY_FORCE_SIZE = VG_MAX_ENUM } VGImageQuality;
 
@@ -285,6 +339,12 @@ typedef enum VG_ENUM_BASE {
   VG_BLEND_ADDITIVE = 0x2009,
   VG_BLEND_MODE_FORCE_SIZE = VG_MAX_ENUM
 } VGBlendMode;
+
+typedef enum VG_ENUM_BASE { VG_IMAGE_FORMAT_QUERY = 0x2100, VG_PATH_DATATYPE_QUERY = 0x2101,
+  VG_HARDWARE_QUERY_TYPE_FORCE_SIZE = VG_MAX_ENUM } VGHardwareQueryType;
+
+typedef enum VG_ENUM_BASE { VG_HARDWARE_ACCELERATED = 0x2200, VG_HARDWARE_UNACCELERATED = 0x2201,
+  VG_HARDWARE_QUERY_RESULT_FORCE_SIZE = VG_MAX_ENUM } VGHardwareQueryResult;
 
 typedef enum VG_ENUM_BASE { VG_VENDOR = 0x2300, VG_RENDERER = 0x2301, VG_VERSION = 0x2302, VG_EXTENSIONS = 0x2303,
   VG_STRING_ID_FORCE_SIZE = VG_MAX_ENUM } VGStringID;
@@ -364,10 +424,31 @@ VG_API_CALL VGPaint VG_API_ENTRY vgGetPaint(VGPaintMode paintMode) VG_API_EXIT;
 VG_API_CALL void VG_API_ENTRY vgSetColor(VGPaint paint, VGuint rgba) VG_API_EXIT;
 VG_API_CALL VGuint VG_API_ENTRY vgGetColor(VGPaint paint) VG_API_EXIT;
 
+/* Images */
+VG_API_CALL VGImage VG_API_ENTRY vgCreateImage(VGImageFormat format, VGint width, VGint height,
+                                               VGbitfield allowedQuality) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgDestroyImage(VGImage image) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgClearImage(VGImage image, VGint x, VGint y, VGint width,
+                                           VGint height) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgImageSubData(VGImage image, const void *data, VGint dataStride,
+                                             VGImageFormat dataFormat, VGint x, VGint y, VGint width,
+                                             VGint height) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgGetImageSubData(VGImage image, void *data, VGint dataStride,
+                                                VGImageFormat dataFormat, VGint x, VGint y,
+                                                VGint width, VGint height) VG_API_EXIT;
+VG_API_CALL VGImage VG_API_ENTRY vgChildImage(VGImage parent, VGint x, VGint y, VGint width,
+                                              VGint height) VG_API_EXIT;
+VG_API_CALL VGImage VG_API_ENTRY vgGetParent(VGImage image) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgCopyImage(VGImage dst, VGint dx, VGint dy, VGImage src, VGint sx,
+                                          VGint sy, VGint width, VGint height,
+                                          VGboolean dither) VG_API_EXIT;
+
 /* Drawing surface */
 VG_API_CALL void VG_API_ENTRY vgClear(VGint x, VGint y, VGint width, VGint height) VG_API_EXIT;
 
 /* Queries */
+VG_API_CALL VGHardwareQueryResult VG_API_ENTRY vgHardwareQuery(VGHardwareQueryType key,
+                                                              VGint setting) VG_API_EXIT;
 VG_API_CALL const VGubyte *VG_API_ENTRY vgGetString(VGStringID name) VG_API_EXIT;
 
 #ifdef __cplusplus

@@ -1,7 +1,8 @@
 // Object parameters: vgSetParameter* / vgGetParameter* on paint and path
-// handles. Path parameters are read-only.
+// handles. Path and image parameters are read-only.
 #include "api/entry.hpp"
 #include "core/context.hpp"
+#include "core/image.hpp"
 #include "core/objects.hpp"
 #include "core/paint.hpp"
 #include "core/path.hpp"
@@ -31,12 +32,26 @@ struct PathParams {
   }
 };
 
+struct ImageParams {
+  const Image& image;
+  std::optional<ParamShape> shape(VGint type) const {
+    if (type < VG_IMAGE_FORMAT || type > VG_IMAGE_HEIGHT) return std::nullopt;
+    return ParamShape{.readOnly = true};
+  }
+  VGErrorCode set(VGint, std::span<const double>) { return VG_ILLEGAL_ARGUMENT_ERROR; }
+  std::vector<double> get(VGint type) const {
+    if (type == VG_IMAGE_FORMAT) return {double(image.format->format)};
+    return {double(type == VG_IMAGE_WIDTH ? image.width() : image.height())};
+  }
+};
+
 // Runs `op` on the handle's parameter target; VG_BAD_HANDLE_ERROR when the
 // handle names no live paint or path.
 template <typename Ret, typename Op>
 Ret withObject(Context& ctx, VGHandle object, Ret fallback, Op&& op) {
   if (Paint* paint = lookupPaint(ctx, object)) return op(PaintParams{*paint});
   if (const Path* path = lookupPath(ctx, object)) return op(PathParams{*path});
+  if (const Image* image = lookupImage(ctx, object)) return op(ImageParams{*image});
   setError(ctx, VG_BAD_HANDLE_ERROR);
   return fallback;
 }
@@ -44,7 +59,7 @@ Ret withObject(Context& ctx, VGHandle object, Ret fallback, Op&& op) {
 template <typename T>
 void setObjectParam(Context& ctx, VGHandle object, VGint type, VGint count, const T* values,
                     bool vectorCall) {
-  if (lookupPath(ctx, object)) {
+  if (lookupPath(ctx, object) || lookupImage(ctx, object)) {
     setError(ctx, VG_ILLEGAL_ARGUMENT_ERROR);  // read-only, whatever the arguments
     return;
   }

@@ -3,6 +3,7 @@
 
 #include "api/entry.hpp"
 #include "core/context.hpp"
+#include "core/image.hpp"
 
 namespace tq {
 namespace {
@@ -211,8 +212,16 @@ struct ContextParams {
         return {double(kMaxColorRampStops)};
       case VG_MAX_FLOAT:
         return {double(FLT_MAX)};
-      // Images and image filters are not offered, so their limits are 0:
-      // VG_MAX_KERNEL_SIZE, VG_MAX_SEPARABLE_KERNEL_SIZE, VG_MAX_IMAGE_*,
+      case VG_MAX_IMAGE_WIDTH:
+        return {double(kMaxImageWidth)};
+      case VG_MAX_IMAGE_HEIGHT:
+        return {double(kMaxImageHeight)};
+      case VG_MAX_IMAGE_PIXELS:
+        return {double(kMaxImagePixels)};
+      case VG_MAX_IMAGE_BYTES:
+        return {double(kMaxImageBytes)};
+      // Image filters are not offered, so their limits are 0:
+      // VG_MAX_KERNEL_SIZE, VG_MAX_SEPARABLE_KERNEL_SIZE,
       // VG_MAX_GAUSSIAN_STD_DEVIATION.
       default:
         return {0.0};

@@ -84,6 +84,16 @@ VGHandle addPaint(Context& ctx, std::unique_ptr<Paint> paint) {
   return addObject(ctx, std::make_unique<Context::Object>(std::move(paint)));
 }
 
+VGHandle addImage(Context& ctx, std::unique_ptr<Image> image) {
+  if (!image) return VG_INVALID_HANDLE;
+  return addObject(ctx, std::make_unique<Context::Object>(std::move(image)));
+}
+
+Image* lookupImage(Context& ctx, VGHandle handle) {
+  Context::Object* object = findObject(ctx, handle, Context::Object::Kind::kImage);
+  return object ? object->image.get() : nullptr;
+}
+
 Path* lookupPath(Context& ctx, VGHandle handle) {
   Context::Object* object = findObject(ctx, handle, Context::Object::Kind::kPath);
   return object ? object->path.get() : nullptr;

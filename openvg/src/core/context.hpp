@@ -32,6 +32,7 @@ struct ParamShape {
 struct Context;
 struct Path;   // core/path.hpp
 struct Paint;  // core/paint.hpp
+struct Image;  // core/image.hpp
 
 // What draws for a context: the entry points hand it whole draws, checked
 // already. Destroying one frees its memory and makes no OpenGL call (at
@@ -97,7 +98,7 @@ struct Context {
   // program never destroyed still frees its renderer at exit.
   std::unique_ptr<Renderer> renderer;
 
-  // Handle registry shared by paths and paints. Handles are never reused,
+  // Handle registry shared by paths, paints and images. Handles are never reused,
   // in this context or a later one, so a stale handle stays invalid.
   struct Object;
   std::unordered_map<VGHandle, std::unique_ptr<Object>> objects;
@@ -124,6 +125,8 @@ VGHandle addPath(Context& ctx, std::unique_ptr<Path> path);
 VGHandle addPaint(Context& ctx, std::unique_ptr<Paint> paint);
 Path* lookupPath(Context& ctx, VGHandle handle);
 Paint* lookupPaint(Context& ctx, VGHandle handle);
+VGHandle addImage(Context& ctx, std::unique_ptr<Image> image);
+Image* lookupImage(Context& ctx, VGHandle handle);
 void removeObject(Context& ctx, VGHandle handle);
 
 // The fill paint's colour as stored (not yet clamped): the default paint is

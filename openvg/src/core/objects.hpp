@@ -6,20 +6,23 @@
 #include <memory>
 
 #include "core/context.hpp"
+#include "core/image.hpp"
 #include "core/paint.hpp"
 #include "core/path.hpp"
 
 namespace tq {
 
 struct Context::Object {
-  enum class Kind { kPath, kPaint };
+  enum class Kind { kPath, kPaint, kImage };
 
   explicit Object(std::unique_ptr<Path> p) : kind(Kind::kPath), path(std::move(p)) {}
   explicit Object(std::unique_ptr<Paint> p) : kind(Kind::kPaint), paint(std::move(p)) {}
+  explicit Object(std::unique_ptr<Image> i) : kind(Kind::kImage), image(std::move(i)) {}
 
   Kind kind;
   std::unique_ptr<Path> path;    // set when kind is kPath
   std::unique_ptr<Paint> paint;  // set when kind is kPaint
+  std::unique_ptr<Image> image;  // set when kind is kImage
   // Destroyed by the application while still set: invisible to lookups.
   bool destroyed = false;
 };
