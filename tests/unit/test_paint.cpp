@@ -6,6 +6,7 @@
 
 #include "core/objects.hpp"
 #include "core/paint.hpp"
+#include "draw/draw_paint.hpp"
 #include "test_context_fixture.hpp"
 
 namespace {
@@ -234,6 +235,178 @@ TEST_F(Paints, EveryCallRejectsBadHandles) {
   EXPECT_EQ(vgGetColor(live), 0x336699FFu);
   EXPECT_EQ(vgGetParameteri(live, VG_PAINT_TYPE), VG_PAINT_TYPE_LINEAR_GRADIENT);
   EXPECT_EQ(vgGetPaint(VG_FILL_PATH), VG_INVALID_HANDLE);
+}
+
+// The paint a draw uses, read from the bound paint and the matrices.
+using tq::DrawPaint;
+using tq::PaintKind;
+
+void setStops(VGPaint p, const std::vector<float>& stops) {
+  vgSetParameterfv(p, VG_PAINT_COLOR_RAMP_STOPS, VGint(stops.size()), stops.data());
+}
+
+TEST_F(Paints, GradientRampsArePremultipliedAsAskedAndVersioned) {
+  const VGPaint p = vgCreatePaint();
+  vgSetParameteri(p, VG_PAINT_TYPE, VG_PAINT_TYPE_LINEAR_GRADIENT);
+  vgSetPaint(p, VG_FILL_PATH);
+  DrawPaint d = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+  ASSERT_EQ(d.kind, PaintKind::kLinearGradient);
+  ASSERT_EQ(d.stopCount, 2);  // no stops: opaque black to white
+  EXPECT_EQ(d.stopColors[0], (Colour{0, 0, 0, 1}));
+  EXPECT_EQ(d.stopColors[1], (Colour{1, 1, 1, 1}));
+  const std::uint64_t first = d.rampVersion;
+
+  setStops(p, {0.25f, 1, 0.5f, 0, 0.5f, 0.75f, 0, 1, 2, 1});
+  d = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+  ASSERT_EQ(d.stopCount, 4);  // the ends extended
+  EXPECT_EQ(d.offsets[0], 0.0f);
+  EXPECT_EQ(d.offsets[1], 0.25f);
+  EXPECT_EQ(d.offsets[3], 1.0f);
+  EXPECT_EQ(d.stopColors[0], (Colour{0.5f, 0.25f, 0, 0.5f}));
+  EXPECT_EQ(d.stopColors[3], (Colour{0, 1, 1, 1}));
+  EXPECT_FALSE(d.premultiplyAfter);
+  EXPECT_FALSE(d.isOpaque());
+  const std::uint64_t second = d.rampVersion;
+  EXPECT_NE(second, first);
+
+  vgSetParameteri(p, VG_PAINT_COLOR_RAMP_PREMULTIPLIED, VG_FALSE);
+  d = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+  EXPECT_EQ(d.stopColors[1], (Colour{1, 0.5f, 0, 0.5f}));
+  EXPECT_TRUE(d.premultiplyAfter);
+  EXPECT_NE(d.rampVersion, second);
+  // Other parameters leave the ramp as it was; so does a second paint's.
+  const std::uint64_t third = d.rampVersion;
+  vgSetColor(p, 0x10203040);
+  const float points[4] = {0, 0, 5, 5};
+  vgSetParameterfv(p, VG_PAINT_LINEAR_GRADIENT, 4, points);
+  setStops(vgCreatePaint(), {0, 1, 1, 1, 1});
+  EXPECT_EQ(tq::drawPaintFor(*ctx, VG_FILL_PATH).rampVersion, third);
+}
+
+TEST_F(Paints, OpacityDecidesWhetherInteriorsMayBeDrawnUnblended) {
+  struct Case {
+    const char* what;
+    VGPaintType type;
+    std::array<float, 4> color;
+    std::vector<float> stops;
+    bool opaque;
+  };
+  const Case cases[] = {
+      {"opaque colour", VG_PAINT_TYPE_COLOR, {1, 0, 0, 1}, {}, true},
+      {"translucent colour", VG_PAINT_TYPE_COLOR, {1, 0, 0, 0.99f}, {}, false},
+      {"alpha above 1 clamps", VG_PAINT_TYPE_COLOR, {1, 0, 0, 1.5f}, {}, true},
+      {"opaque stops",
+       VG_PAINT_TYPE_RADIAL_GRADIENT,
+       {0, 0, 0, 0},
+       {0, 1, 0, 0, 1, 1, 0, 0, 1, 1},
+       true},
+      {"one translucent stop",
+       VG_PAINT_TYPE_LINEAR_GRADIENT,
+       {0, 0, 0, 1},
+       {0, 1, 0, 0, 1, 0.5f, 0, 0, 1, 0.9f, 1, 0, 0, 1, 1},
+       false},
+      {"a dropped translucent stop",
+       VG_PAINT_TYPE_LINEAR_GRADIENT,
+       {0, 0, 0, 1},
+       {0.5f, 1, 0, 0, 1, 0.2f, 0, 0, 1, 0.5f},
+       true},
+  };
+  const VGPaint p = vgCreatePaint();
+  vgSetPaint(p, VG_STROKE_PATH);
+  for (const Case& c : cases) {
+    vgSetParameteri(p, VG_PAINT_TYPE, c.type);
+    vgSetParameterfv(p, VG_PAINT_COLOR, 4, c.color.data());
+    setStops(p, c.stops);
+    EXPECT_EQ(tq::drawPaintFor(*ctx, VG_STROKE_PATH).isOpaque(), c.opaque) << c.what;
+  }
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+}
+
+TEST_F(Paints, SurfaceToPaintUndoesThePathAndTheModesPaintMatrix) {
+  const VGPaint p = vgCreatePaint();
+  vgSetParameteri(p, VG_PAINT_TYPE, VG_PAINT_TYPE_RADIAL_GRADIENT);
+  vgSetPaint(p, VG_FILL_PATH | VG_STROKE_PATH);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+  vgTranslate(30, 40);
+  vgScale(2, -3);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_FILL_PAINT_TO_USER);
+  vgRotate(30);
+  vgTranslate(5, 0);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_STROKE_PAINT_TO_USER);
+  vgShear(0.5f, 0);
+  vgScale(4, 1);
+  // A paint point mapped to the surface by hand, and back by the inverse.
+  const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
+  const double px = 1.5, py = -2;
+  const double fillUser[2] = {c * (px + 5) - s * py, s * (px + 5) + c * py};
+  const double strokeUser[2] = {4 * px + 0.5 * py, py};
+  for (VGPaintMode mode : {VG_FILL_PATH, VG_STROKE_PATH}) {
+    const double* user = mode == VG_FILL_PATH ? fillUser : strokeUser;
+    const tq::Point surface{float(30 + 2 * user[0]), float(40 - 3 * user[1])};
+    const tq::Point back = tq::drawPaintFor(*ctx, mode).surfaceToPaint.apply(surface);
+    EXPECT_NEAR(back.x, px, 1e-4) << mode;
+    EXPECT_NEAR(back.y, py, 1e-4) << mode;
+  }
+}
+
+TEST_F(Paints, GradientsWithoutExtentPaintTheirLastStop) {
+  const std::vector<float> stops{0, 1, 0, 0, 1, 0.6f, 0, 1, 0, 0.5f, 0.8f, 0, 0, 1, 1};
+  struct Case {
+    const char* what;
+    VGPaintType type;
+    std::vector<float> geometry;
+    bool squashed;  // a paint matrix with no inverse
+  };
+  const Case cases[] = {
+      {"linear, equal end points", VG_PAINT_TYPE_LINEAR_GRADIENT, {3, 4, 3, 4}, false},
+      {"radial, radius 0", VG_PAINT_TYPE_RADIAL_GRADIENT, {0, 0, 0, 0, 0}, false},
+      {"radial, negative radius", VG_PAINT_TYPE_RADIAL_GRADIENT, {0, 0, 0, 0, -2}, false},
+      {"linear, squashed paint space", VG_PAINT_TYPE_LINEAR_GRADIENT, {0, 0, 1, 0}, true},
+  };
+  const VGPaint p = vgCreatePaint();
+  vgSetPaint(p, VG_FILL_PATH);
+  setStops(p, stops);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_FILL_PAINT_TO_USER);
+  for (const Case& c : cases) {
+    vgSetParameteri(p, VG_PAINT_TYPE, c.type);
+    const VGint param = c.type == VG_PAINT_TYPE_LINEAR_GRADIENT ? VG_PAINT_LINEAR_GRADIENT
+                                                                : VG_PAINT_RADIAL_GRADIENT;
+    vgSetParameterfv(p, param, VGint(c.geometry.size()), c.geometry.data());
+    vgLoadIdentity();
+    if (c.squashed) vgScale(1, 0);
+    const DrawPaint d = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+    EXPECT_EQ(d.kind, PaintKind::kColor) << c.what;
+    EXPECT_EQ(d.color, (Colour{0, 0, 1, 1})) << c.what;
+  }
+  // A pattern, not drawn yet, paints the paint's colour.
+  vgSetParameteri(p, VG_PAINT_TYPE, VG_PAINT_TYPE_PATTERN);
+  vgSetColor(p, 0xFF000080);
+  const DrawPaint pattern = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+  EXPECT_EQ(pattern.kind, PaintKind::kColor);
+  EXPECT_EQ(pattern.color, (Colour{1, 0, 0, 128 / 255.0f}));
+}
+
+TEST_F(Paints, AFocalPointOutsideTheCircleIsMovedJustInsideIt) {
+  const VGPaint p = vgCreatePaint();
+  vgSetParameteri(p, VG_PAINT_TYPE, VG_PAINT_TYPE_RADIAL_GRADIENT);
+  vgSetPaint(p, VG_FILL_PATH);
+  struct Case {
+    std::array<float, 5> radial;  // cx, cy, fx, fy, r
+    tq::Point focus;
+  };
+  const float k = tq::kMaxFocalFraction;
+  const Case cases[] = {
+      {{10, 20, 13, 24, 10}, {13, 24}},                  // inside: kept
+      {{10, 20, 40, 60, 10}, {10 + 6 * k, 20 + 8 * k}},  // outside: onto the line to it
+      {{10, 20, 10, 30, 10}, {10, 20 + 10 * k}},         // on the circle: just inside
+  };
+  for (const Case& c : cases) {
+    vgSetParameterfv(p, VG_PAINT_RADIAL_GRADIENT, 5, c.radial.data());
+    const DrawPaint d = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+    ASSERT_EQ(d.kind, PaintKind::kRadialGradient);
+    EXPECT_NEAR(d.focus.x, c.focus.x, 1e-4) << c.radial[2];
+    EXPECT_NEAR(d.focus.y, c.focus.y, 1e-4) << c.radial[3];
+  }
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct Recording : tq::Compositor {
   tq::IntRect drawableLimit() const override { return {0, 0, limit, limit}; }
   void clear(const tq::IntRect&, const std::array<float, 4>&, bool,
              const std::vector<VGint>&) override {}
-  void fill(const tq::CoverageMask& mask, const std::array<float, 4>&, VGBlendMode) override {
+  void fill(const tq::CoverageMask& mask, const tq::DrawPaint&, VGBlendMode) override {
     fills.push_back(mask.box);
   }
   void trimScratch(size_t bytes) override { lastTrim = bytes; }

@@ -1,6 +1,7 @@
 #include "core/paint.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "core/context.hpp"
@@ -13,6 +14,11 @@ namespace {
 float clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
 
 }  // namespace
+
+std::uint64_t newRampVersion() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
 
 std::optional<ParamShape> paintParamShape(VGint type) {
   switch (type) {
@@ -42,8 +48,11 @@ VGErrorCode setPaintParam(Paint& paint, VGint type, std::span<const double> valu
                      VG_COLOR_RAMP_SPREAD_REFLECT);
     case VG_PAINT_PATTERN_TILING_MODE:
       return setEnum(paint.tilingMode, values[0], VG_TILE_FILL, VG_TILE_REFLECT);
-    case VG_PAINT_COLOR_RAMP_PREMULTIPLIED:
-      return setBool(paint.rampPremultiplied, values[0]);
+    case VG_PAINT_COLOR_RAMP_PREMULTIPLIED: {
+      const VGErrorCode err = setBool(paint.rampPremultiplied, values[0]);
+      if (err == VG_NO_ERROR) paint.rampVersion = newRampVersion();
+      return err;
+    }
     case VG_PAINT_COLOR:
       setFloats(paint.color, values);
       return VG_NO_ERROR;
@@ -58,6 +67,7 @@ VGErrorCode setPaintParam(Paint& paint, VGint type, std::span<const double> valu
       std::transform(values.begin(), values.end(), stops.begin(), toStoredFloat);
       paint.ramp = effectiveRamp(stops);
       paint.rampStops = std::move(stops);
+      paint.rampVersion = newRampVersion();
       return VG_NO_ERROR;
     }
     default:

@@ -1,10 +1,11 @@
-// A paint object. Only colour paint is drawn today; gradient and pattern
-// parameters are kept so that applications read back what they set.
+// A paint object. Colour and gradient paints are drawn; pattern parameters
+// are kept so that applications read back what they set.
 #pragma once
 
 #include <VG/openvg.h>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,6 +19,10 @@ struct RampStop {
   std::array<float, 4> color;  // clamped to [0, 1]
 };
 
+// A number no ramp had before: a renderer that holds a ramp keyed by it
+// knows the ramp is still current, whichever paint it came from.
+std::uint64_t newRampVersion();
+
 struct Paint {
   VGPaintType type = VG_PAINT_TYPE_COLOR;
   std::array<float, 4> color{0, 0, 0, 1};  // as set; clamped when used
@@ -26,6 +31,8 @@ struct Paint {
   // What a gradient would use (see effectiveRamp); no stops: black to white.
   std::vector<RampStop> ramp{{0.0f, {0, 0, 0, 1}}, {1.0f, {1, 1, 1, 1}}};
   bool rampPremultiplied = true;
+  // Changes with the ramp or how it is interpolated.
+  std::uint64_t rampVersion = newRampVersion();
   std::array<float, 4> linearGradient{0, 0, 1, 0};     // x0, y0, x1, y1
   std::array<float, 5> radialGradient{0, 0, 0, 0, 1};  // cx, cy, fx, fy, r
   VGTilingMode tilingMode = VG_TILE_FILL;

@@ -8,6 +8,7 @@
 #include <array>
 #include <vector>
 
+#include "draw/draw_paint.hpp"
 #include "raster/coverage.hpp"
 
 namespace tq {
@@ -25,10 +26,8 @@ class Compositor {
   // limited to the scissor rectangles when scissor is true.
   virtual void clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
                      const std::vector<VGint>& scissorRects) = 0;
-  // Composites coverage in colour (not premultiplied, clamped when used)
-  // with the given blend mode.
-  virtual void fill(const CoverageMask& mask, const std::array<float, 4>& color,
-                    VGBlendMode mode) = 0;
+  // Composites coverage in the paint with the given blend mode.
+  virtual void fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) = 0;
   // Gives back storage kept for draws of more than `bytes` coverage.
   virtual void trimScratch(size_t bytes) = 0;
   // Releases the graphics objects while their context is still current;

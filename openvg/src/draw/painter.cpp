@@ -76,7 +76,7 @@ void Painter::drawPath(const Context& ctx, const Path& path, VGbitfield paintMod
   // The fill first, then the stroke over it.
   if (paintModes & VG_FILL_PATH) {
     flattenPath(path, userToSurface, tolerance, polygon_);
-    coverageBytes = composite(ctx, limit, ctx.fillRule, fillColor(ctx));
+    coverageBytes = composite(ctx, limit, ctx.fillRule, drawPaintFor(ctx, VG_FILL_PATH));
   }
   if (paintModes & VG_STROKE_PATH) {
     StrokeStyle style;
@@ -89,20 +89,21 @@ void Painter::drawPath(const Context& ctx, const Path& path, VGbitfield paintMod
     style.dashPhaseReset = ctx.strokeDashPhaseReset;
     strokePath(path, style, userToSurface, tolerance, stroke_, polygon_);
     // The stroke is the union of its pieces, each pixel painted once.
-    coverageBytes = std::max(coverageBytes, composite(ctx, limit, VG_NON_ZERO, strokeColor(ctx)));
+    coverageBytes = std::max(coverageBytes,
+                             composite(ctx, limit, VG_NON_ZERO, drawPaintFor(ctx, VG_STROKE_PATH)));
   }
   trimAfter(coverageBytes);
 }
 
 size_t Painter::composite(const Context& ctx, const IntRect& limit, VGFillRule rule,
-                          const std::array<float, 4>& color) {
+                          const DrawPaint& paint) {
   size_t coverageBytes = 0;
   const int bandRows = int(std::clamp<int64_t>(kMaxBandPixels / limit.width, 1, limit.height));
   for (int y = limit.y; y < limit.y + limit.height; y += bandRows) {
     const IntRect band{limit.x, y, limit.width, std::min(bandRows, limit.y + limit.height - y)};
     if (!rasterizer_.rasterize(polygon_, rasterOptions(ctx, rule, band), mask_)) continue;
     coverageBytes = std::max(coverageBytes, mask_.alpha.size());
-    compositor_->fill(mask_, color, ctx.blendMode);
+    compositor_->fill(mask_, paint, ctx.blendMode);
   }
   return coverageBytes;
 }

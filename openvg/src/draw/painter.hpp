@@ -8,6 +8,7 @@
 #include "core/context.hpp"
 #include "core/path.hpp"
 #include "draw/compositor.hpp"
+#include "draw/draw_paint.hpp"
 #include "geometry/polygon.hpp"
 #include "geometry/stroke.hpp"
 #include "raster/coverage.hpp"
@@ -39,9 +40,9 @@ class Painter final : public Renderer {
   // The surface, cut to what the compositor can draw into.
   IntRect drawable(const Context& ctx) const;
   // Rasterises polygon_ under rule in bands of limit and composites each in
-  // color; returns the most coverage a band held.
+  // paint; returns the most coverage a band held.
   size_t composite(const Context& ctx, const IntRect& limit, VGFillRule rule,
-                   const std::array<float, 4>& color);
+                   const DrawPaint& paint);
   // Gives scratch back once it is far larger than recent draws needed.
   void trimAfter(size_t coverageBytes);
 

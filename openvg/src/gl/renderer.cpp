@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <initializer_list>
 #include <new>
 
 #include "gl/state.hpp"
@@ -85,25 +86,90 @@ void main() {
 }
 )";
 
+// Each program's fragment shader is its coverage source, its paint's
+// paintAt() (the premultiplied paint at the pixel's centre) and what its
+// blend class does with them.
+const char* const COLOR_PAINT = R"(
+uniform vec4 uColor;
+vec4 paintAt() { return uColor; }
+)";
+
+// The ramp is evaluated from its stops at each pixel rather than looked up
+// in a texture: exact for every stop spacing, steep steps included, and no
+// texture to keep in step with the paint.
+const char* const RAMP = R"(
+uniform float uOffsets[34];
+uniform vec4 uStopColors[34];
+uniform int uStopCount;
+uniform int uSpread;  // 0 pad, 1 repeat, 2 reflect
+uniform bool uPremultiplyAfter;
+vec4 rampAt(float t) {
+  if (uSpread == 1) {
+    t = fract(t);
+  } else if (uSpread == 2) {
+    t = 1.0 - abs(mod(t, 2.0) - 1.0);
+  } else {
+    t = clamp(t, 0.0, 1.0);
+  }
+  // The last stop at or below t starts the span t lies in.
+  vec4 c = uStopColors[0];
+  for (int i = 1; i < uStopCount; ++i) {
+    float lo = uOffsets[i - 1], hi = uOffsets[i];
+    if (t > lo) {
+      c = hi > lo ? mix(uStopColors[i - 1], uStopColors[i], min((t - lo) / (hi - lo), 1.0))
+                  : uStopColors[i];
+    }
+  }
+  if (uPremultiplyAfter) c.rgb *= c.a;
+  return c;
+}
+)";
+
+// t straight from the surface point: uLinear folds the surface-to-paint map
+// and (p - p0) . d / d . d into one plane.
+const char* const LINEAR_PAINT = R"(
+uniform vec3 uLinear;
+vec4 paintAt() { return rampAt(dot(uLinear, vec3(gl_FragCoord.xy, 1.0))); }
+)";
+
+// The point lies on the circle of radius t r about focus + t (centre - focus):
+// t = (d . f + sqrt(r^2 d . d - (d x f)^2)) / (r^2 - f . f), with d the paint
+// point from the focal point and f the focal point from the centre, inside
+// the circle so the root is real and the divisor positive.
+const char* const RADIAL_PAINT = R"(
+uniform vec3 uPaintX;  // surface to paint space, from the focal point
+uniform vec3 uPaintY;
+uniform vec4 uRadial;  // f, r, 1 / (r^2 - f . f)
+vec4 paintAt() {
+  vec3 s = vec3(gl_FragCoord.xy, 1.0);
+  vec2 d = vec2(dot(uPaintX, s), dot(uPaintY, s));
+  vec2 f = uRadial.xy;
+  float r = uRadial.z;
+  float cross = d.x * f.y - d.y * f.x;
+  float root = sqrt(max(r * r * dot(d, d) - cross * cross, 0.0));
+  return rampAt((dot(d, f) + root) * uRadial.w);
+}
+)";
+
 // outColor is the premultiplied paint scaled by coverage; outBlend is the
 // second source the blend stage uses as destination factor, which lets one
 // fixed-function blend express each mode exactly with coverage. Darken and
 // lighten are not linear in the destination, so they read a copy of it.
-const char* const FRAGMENT_SHADER = R"(
+const char* const GENERAL_BLEND = R"(
 uniform sampler2D uDestination;
 uniform ivec2 uOrigin;
-uniform vec4 uColor;
 uniform int uMode;
 layout(location = 0, index = 0) out vec4 outColor;
 layout(location = 0, index = 1) out vec4 outBlend;
 void main() {
   ivec2 p = ivec2(gl_FragCoord.xy) - uOrigin;
   float c = coverageAt(p);
-  vec4 s = uColor * c;
+  vec4 paint = paintAt();
+  vec4 s = paint * c;
   outColor = s;
   outBlend = vec4(1.0 - c);
   if (uMode == 1) {
-    outBlend = vec4(1.0 - c + c * uColor.a);
+    outBlend = vec4(1.0 - c + c * paint.a);
   } else if (uMode == 2) {
     outBlend = vec4(vec3(1.0 - s.a) + s.rgb, 1.0);
   } else if (uMode >= 3) {
@@ -118,22 +184,20 @@ void main() {
 
 // The common modes need neither a second source nor the destination; a
 // program without them is cheaper per pixel on software rasterisers.
-const char* const SIMPLE_FRAGMENT_SHADER = R"(
+const char* const SIMPLE_BLEND = R"(
 uniform ivec2 uOrigin;
-uniform vec4 uColor;
 out vec4 outColor;
 void main() {
-  outColor = uColor * coverageAt(ivec2(gl_FragCoord.xy) - uOrigin);
+  outColor = paintAt() * coverageAt(ivec2(gl_FragCoord.xy) - uOrigin);
 }
 )";
 
 // Pixels the coverage covers fully take the paint as it is when it is opaque
 // (or the mode replaces): no coverage read and no blending.
-const char* const SOLID_FRAGMENT_SHADER = R"(
-uniform vec4 uColor;
+const char* const SOLID_BLEND = R"(
 out vec4 outColor;
 void main() {
-  outColor = uColor;
+  outColor = paintAt();
 }
 )";
 
@@ -179,11 +243,10 @@ BlendSetup blendFor(VGBlendMode mode) {
   }
 }
 
-// prelude holds the version line and what the source uses of it.
-GLuint compile(GLenum type, const char* prelude, const char* source) {
+// The first source holds the version line and what the others use of it.
+GLuint compile(GLenum type, std::initializer_list<const char*> sources) {
   GLuint shader = glCreateShader(type);
-  const char* sources[2] = {prelude, source};
-  glShaderSource(shader, 2, sources, nullptr);
+  glShaderSource(shader, GLsizei(sources.size()), sources.begin(), nullptr);
   glCompileShader(shader);
   GLint ok = 0;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -218,33 +281,73 @@ void GlRenderer::releaseGl() {
   glContext_ = nullptr;
 }
 
-bool GlRenderer::link(Program& program, unsigned vertexShader, const char* fragmentSource) {
-  GLuint fs = compile(GL_FRAGMENT_SHADER, bufferCoverage_ ? BUFFER_COVERAGE : TEXTURE_COVERAGE,
-                      fragmentSource);
+bool GlRenderer::link(Program& program, ProgramKey key) {
+  const GLuint vs = vertexShaders_[int(key.piece)];
+  if (!vs) return false;
+  const char* coverage = key.bufferCoverage ? BUFFER_COVERAGE : TEXTURE_COVERAGE;
+  const char* blend = key.blend == BlendClass::kGeneral  ? GENERAL_BLEND
+                      : key.blend == BlendClass::kSimple ? SIMPLE_BLEND
+                                                         : SOLID_BLEND;
+  GLuint fs = 0;
+  switch (key.paint) {
+    case PaintKind::kColor:
+      fs = compile(GL_FRAGMENT_SHADER, {coverage, COLOR_PAINT, blend});
+      break;
+    case PaintKind::kLinearGradient:
+      fs = compile(GL_FRAGMENT_SHADER, {coverage, RAMP, LINEAR_PAINT, blend});
+      break;
+    case PaintKind::kRadialGradient:
+      fs = compile(GL_FRAGMENT_SHADER, {coverage, RAMP, RADIAL_PAINT, blend});
+      break;
+  }
   if (!fs) return false;
   program.id = glCreateProgram();
-  glAttachShader(program.id, vertexShader);
+  glAttachShader(program.id, vs);
   glAttachShader(program.id, fs);
   glLinkProgram(program.id);
   glDeleteShader(fs);
   GLint linked = 0;
   glGetProgramiv(program.id, GL_LINK_STATUS, &linked);
   if (!linked) return false;
-  program.uSides = glGetUniformLocation(program.id, "uSides");
-  program.uRows = glGetUniformLocation(program.id, "uRows");
-  program.uSurface = glGetUniformLocation(program.id, "uSurface");
-  program.uOrigin = glGetUniformLocation(program.id, "uOrigin");
-  program.uColor = glGetUniformLocation(program.id, "uColor");
-  program.uMode = glGetUniformLocation(program.id, "uMode");
-  program.uSize = glGetUniformLocation(program.id, "uSize");
+  const GLuint id = program.id;
+  program.uSides = glGetUniformLocation(id, "uSides");
+  program.uRows = glGetUniformLocation(id, "uRows");
+  program.uSurface = glGetUniformLocation(id, "uSurface");
+  program.uOrigin = glGetUniformLocation(id, "uOrigin");
+  program.uColor = glGetUniformLocation(id, "uColor");
+  program.uMode = glGetUniformLocation(id, "uMode");
+  program.uSize = glGetUniformLocation(id, "uSize");
+  program.uLinear = glGetUniformLocation(id, "uLinear");
+  program.uPaintX = glGetUniformLocation(id, "uPaintX");
+  program.uPaintY = glGetUniformLocation(id, "uPaintY");
+  program.uRadial = glGetUniformLocation(id, "uRadial");
+  program.uSpread = glGetUniformLocation(id, "uSpread");
+  program.uOffsets = glGetUniformLocation(id, "uOffsets");
+  program.uStopColors = glGetUniformLocation(id, "uStopColors");
+  program.uStopCount = glGetUniformLocation(id, "uStopCount");
+  program.uPremultiplyAfter = glGetUniformLocation(id, "uPremultiplyAfter");
   GLint previousProgram = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
-  glUseProgram(program.id);
-  glUniform1i(glGetUniformLocation(program.id, "uCoverage"), 0);
-  GLint destination = glGetUniformLocation(program.id, "uDestination");
+  glUseProgram(id);
+  GLint coverageSampler = glGetUniformLocation(id, "uCoverage");
+  if (coverageSampler >= 0) glUniform1i(coverageSampler, 0);
+  GLint destination = glGetUniformLocation(id, "uDestination");
   if (destination >= 0) glUniform1i(destination, 1);
   glUseProgram(GLuint(previousProgram));
   return true;
+}
+
+GlRenderer::Program* GlRenderer::program(ProgramKey key) {
+  Program& p = programs_[key.index()];
+  if (p.id) return &p;
+  if (p.failed) return nullptr;
+  if (!link(p, key)) {
+    if (p.id) glDeleteProgram(p.id);
+    p = Program{};
+    p.failed = true;
+    return nullptr;
+  }
+  return &p;
 }
 
 bool GlRenderer::init() {
@@ -255,23 +358,27 @@ bool GlRenderer::init() {
   bufferCoverage_ = epoxy_gl_version() >= 43 && std::endian::native == std::endian::little;
   glGetIntegerv(GL_MAX_CLIP_DISTANCES, &clipDistances_);
   glGetIntegerv(GL_MAX_VIEWPORT_DIMS, maxViewport_);
-  GLuint vs = compile(GL_VERTEX_SHADER, "#version 330 core\n", VERTEX_SHADER);
-  if (!vs) return false;
-  bool ok = link(general_, vs, FRAGMENT_SHADER) && link(simple_, vs, SIMPLE_FRAGMENT_SHADER) &&
-            link(solid_, vs, SOLID_FRAGMENT_SHADER);
-  glDeleteShader(vs);
-  if (!ok) return false;
+  // Colour programs are made now, so that a context that cannot draw fails
+  // at creation; gradient programs when first drawn.
+  constexpr BlendClass kClasses[3] = {BlendClass::kGeneral, BlendClass::kSimple,
+                                      BlendClass::kSolid};
+  auto colorPrograms = [&](PieceKind piece) {
+    for (BlendClass blend : kClasses)
+      if (!program({PaintKind::kColor, bufferCoverage_, blend, piece})) return false;
+    return true;
+  };
+  vertexShaders_[int(PieceKind::kTrapezoid)] =
+      compile(GL_VERTEX_SHADER, {"#version 330 core\n", VERTEX_SHADER});
+  if (!colorPrograms(PieceKind::kTrapezoid)) return false;
   // Blocks go as points where the implementation draws them 4 pixels wide.
   GLfloat pointSizes[2] = {1.0f, 1.0f};
   glGetFloatv(compatibility_ ? GL_ALIASED_POINT_SIZE_RANGE : GL_POINT_SIZE_RANGE, pointSizes);
   if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
-    GLuint pvs = compile(GL_VERTEX_SHADER, "#version 330 core\n", POINT_VERTEX_SHADER);
-    blockPoints_ = pvs && link(pointGeneral_, pvs, FRAGMENT_SHADER) &&
-                   link(pointSimple_, pvs, SIMPLE_FRAGMENT_SHADER) &&
-                   link(pointSolid_, pvs, SOLID_FRAGMENT_SHADER);
+    vertexShaders_[int(PieceKind::kPoint)] =
+        compile(GL_VERTEX_SHADER, {"#version 330 core\n", POINT_VERTEX_SHADER});
+    blockPoints_ = colorPrograms(PieceKind::kPoint);
     // Merged squares go up to 64 pixels, as far as points may be that big.
     while (maxSquareLevel_ < 4 && (8 << maxSquareLevel_) <= pointSizes[1]) ++maxSquareLevel_;
-    if (pvs) glDeleteShader(pvs);
   }
   glGenVertexArrays(1, &vertexArray_);
   pieces_.solid.reserve(kMaxTrapezoids);
@@ -281,9 +388,13 @@ bool GlRenderer::init() {
 }
 
 void GlRenderer::release() {
-  for (Program* p : {&general_, &simple_, &solid_, &pointGeneral_, &pointSimple_, &pointSolid_}) {
-    if (p->id) glDeleteProgram(p->id);
-    *p = Program{};
+  for (Program& p : programs_) {
+    if (p.id) glDeleteProgram(p.id);
+    p = Program{};
+  }
+  for (unsigned& vs : vertexShaders_) {
+    if (vs) glDeleteShader(vs);
+    vs = 0;
   }
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
   for (CoverageStore& t : coverage_) {
@@ -449,21 +560,70 @@ int GlRenderer::packTrapezoids(const std::vector<Trapezoid>& trapezoids, size_t 
   return count;
 }
 
-void GlRenderer::useBlended(const Program& program, const IntRect& box, int mode,
-                            const float* premultiplied) {
+// A paint's uniforms, worked out once a fill for all its programs.
+struct GlRenderer::PaintUniforms {
+  const DrawPaint* paint;
+  float color[4];  // premultiplied
+  float linear[3];
+  float paintX[3];
+  float paintY[3];
+  float radial[4];
+  int spread;
+};
+
+namespace {
+
+int spreadCode(VGColorRampSpreadMode spread) {
+  switch (spread) {
+    case VG_COLOR_RAMP_SPREAD_REPEAT:
+      return 1;
+    case VG_COLOR_RAMP_SPREAD_REFLECT:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void GlRenderer::setPaint(Program& program, const PaintUniforms& u) {
+  const DrawPaint& paint = *u.paint;
+  if (paint.kind == PaintKind::kColor) {
+    glUniform4fv(program.uColor, 1, u.color);
+    return;
+  }
+  if (program.rampVersion != paint.rampVersion) {
+    glUniform1fv(program.uOffsets, paint.stopCount, paint.offsets.data());
+    glUniform4fv(program.uStopColors, paint.stopCount, paint.stopColors[0].data());
+    glUniform1i(program.uStopCount, paint.stopCount);
+    glUniform1i(program.uPremultiplyAfter, paint.premultiplyAfter);
+    program.rampVersion = paint.rampVersion;
+  }
+  glUniform1i(program.uSpread, u.spread);
+  if (paint.kind == PaintKind::kLinearGradient) {
+    glUniform3fv(program.uLinear, 1, u.linear);
+  } else {
+    glUniform3fv(program.uPaintX, 1, u.paintX);
+    glUniform3fv(program.uPaintY, 1, u.paintY);
+    glUniform4fv(program.uRadial, 1, u.radial);
+  }
+}
+
+void GlRenderer::useBlended(Program& program, const IntRect& box, int mode,
+                            const PaintUniforms& paint) {
   glUseProgram(program.id);
   glUniform2i(program.uOrigin, box.x, box.y);
   glUniform2i(program.uSize, box.width, box.height);
   if (program.uMode >= 0) glUniform1i(program.uMode, mode);
   glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-  glUniform4fv(program.uColor, 1, premultiplied);
+  setPaint(program, paint);
 }
 
-void GlRenderer::useSolid(const Program& program, const float* premultiplied) {
+void GlRenderer::useSolid(Program& program, const PaintUniforms& paint) {
   glDisable(GL_BLEND);
   glUseProgram(program.id);
   glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
-  glUniform4fv(program.uColor, 1, premultiplied);
+  setPaint(program, paint);
 }
 
 void GlRenderer::drawTrapezoids(const Program& program, const std::vector<Trapezoid>& trapezoids,
@@ -501,16 +661,38 @@ void GlRenderer::drawPoints(const Program& program, const std::vector<Square>& s
   flush();
 }
 
-void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& color,
-                      VGBlendMode mode) {
+void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) {
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
   DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
 
-  float a = std::clamp(color[3], 0.0f, 1.0f);
-  float premultiplied[4] = {std::clamp(color[0], 0.0f, 1.0f) * a,
-                            std::clamp(color[1], 0.0f, 1.0f) * a,
-                            std::clamp(color[2], 0.0f, 1.0f) * a, a};
+  PaintUniforms u{};
+  u.paint = &paint;
+  const float a = paint.color[3];
+  for (int i = 0; i < 3; ++i) u.color[i] = paint.color[size_t(i)] * a;
+  u.color[3] = a;
+  u.spread = spreadCode(paint.spread);
+  const float* m = paint.surfaceToPaint.m;
+  if (paint.kind == PaintKind::kLinearGradient) {
+    // t = a . (M s) - a . p0 with a = d / d . d, as one plane over the surface.
+    const double dx = double(paint.p1.x) - paint.p0.x, dy = double(paint.p1.y) - paint.p0.y;
+    const double ax = dx / (dx * dx + dy * dy), ay = dy / (dx * dx + dy * dy);
+    u.linear[0] = float(ax * m[0] + ay * m[1]);
+    u.linear[1] = float(ax * m[3] + ay * m[4]);
+    u.linear[2] = float(ax * (m[6] - double(paint.p0.x)) + ay * (m[7] - double(paint.p0.y)));
+  } else if (paint.kind == PaintKind::kRadialGradient) {
+    const float paintX[3] = {m[0], m[3], float(double(m[6]) - paint.focus.x)};
+    const float paintY[3] = {m[1], m[4], float(double(m[7]) - paint.focus.y)};
+    std::copy(paintX, paintX + 3, u.paintX);
+    std::copy(paintY, paintY + 3, u.paintY);
+    const double fx = double(paint.focus.x) - paint.center.x;
+    const double fy = double(paint.focus.y) - paint.center.y;
+    const double r = paint.radius;
+    u.radial[0] = float(fx);
+    u.radial[1] = float(fy);
+    u.radial[2] = float(r);
+    u.radial[3] = float(1.0 / (r * r - fx * fx - fy * fy));
+  }
   BlendSetup setup = blendFor(mode);
 
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -543,7 +725,7 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   // With coverage 1 an opaque paint over anything, or any paint replacing,
   // gives the paint itself.
   bool solidInterior =
-      mode == VG_BLEND_SRC || (premultiplied[3] >= 1.0f && setup.mode == MODE_PLAIN &&
+      mode == VG_BLEND_SRC || (paint.isOpaque() && setup.mode == MODE_PLAIN &&
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
   bool blocks = solidInterior && blockPoints_;
   if (blocks)
@@ -551,25 +733,35 @@ void GlRenderer::fill(const CoverageMask& mask, const std::array<float, 4>& colo
   else
     coverMask(mask, solidInterior, pieces_);
   glBindVertexArray(vertexArray_);
+  const BlendClass edge = setup.simple() ? BlendClass::kSimple : BlendClass::kGeneral;
+  auto programFor = [&](BlendClass blend, PieceKind piece) {
+    return program({paint.kind, bufferCoverage_, blend, piece});
+  };
   if (blocks) {
-    const Program& program = setup.simple() ? pointSimple_ : pointGeneral_;
-    useBlended(program, box, setup.mode, premultiplied);
-    drawPoints(program, pieces_.blocks, box);
+    if (Program* p = programFor(edge, PieceKind::kPoint)) {
+      useBlended(*p, box, setup.mode, u);
+      drawPoints(*p, pieces_.blocks, box);
+    }
   }
   if (!pieces_.blended.empty()) {
-    const Program& program = setup.simple() ? simple_ : general_;
-    useBlended(program, box, setup.mode, premultiplied);
-    drawTrapezoids(program, pieces_.blended, box);
+    if (Program* p = programFor(edge, PieceKind::kTrapezoid)) {
+      useBlended(*p, box, setup.mode, u);
+      drawTrapezoids(*p, pieces_.blended, box);
+    }
   }
   if (!pieces_.squares.empty()) {
     // Squares lie inside the box, so inside the surface: none goes to the
     // blended trapezoids, drawn already.
-    useSolid(pointSolid_, premultiplied);
-    drawPoints(pointSolid_, pieces_.squares, box);
+    if (Program* p = programFor(BlendClass::kSolid, PieceKind::kPoint)) {
+      useSolid(*p, u);
+      drawPoints(*p, pieces_.squares, box);
+    }
   }
   if (!pieces_.solid.empty()) {
-    useSolid(solid_, premultiplied);
-    drawTrapezoids(solid_, pieces_.solid, box);
+    if (Program* p = programFor(BlendClass::kSolid, PieceKind::kTrapezoid)) {
+      useSolid(*p, u);
+      drawTrapezoids(*p, pieces_.solid, box);
+    }
   }
 }
 

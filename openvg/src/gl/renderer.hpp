@@ -5,10 +5,12 @@
 #include <VG/openvg.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "draw/compositor.hpp"
+#include "draw/draw_paint.hpp"
 #include "gl/pieces.hpp"
 #include "raster/coverage.hpp"
 
@@ -28,7 +30,7 @@ class GlRenderer final : public Compositor {
   IntRect drawableLimit() const override { return {0, 0, maxViewport_[0], maxViewport_[1]}; }
   void clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
              const std::vector<VGint>& scissorRects) override;
-  void fill(const CoverageMask& mask, const std::array<float, 4>& color, VGBlendMode mode) override;
+  void fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) override;
   void trimScratch(size_t bytes) override;
   // Only while the context the objects were made in is current.
   void releaseGl() override;
@@ -47,10 +49,12 @@ class GlRenderer final : public Compositor {
   int packTrapezoids(const std::vector<Trapezoid>& trapezoids, size_t first, const IntRect& box);
 
   struct Program;
+  struct PaintUniforms;
   // Puts program in use with the uniforms of a blended draw (mode is the
   // shader's blend mode), or of an unblended one, with blending switched off.
-  void useBlended(const Program& program, const IntRect& box, int mode, const float* premultiplied);
-  void useSolid(const Program& program, const float* premultiplied);
+  void useBlended(Program& program, const IntRect& box, int mode, const PaintUniforms& paint);
+  void useSolid(Program& program, const PaintUniforms& paint);
+  void setPaint(Program& program, const PaintUniforms& paint);
   // Draw with the program in use, as many a call as its arrays hold: trapezoids
   // as trapezoids, squares as points. A point whose centre lies outside the
   // viewport is not drawn at all, so squares that reach past the surface's
@@ -65,20 +69,39 @@ class GlRenderer final : public Compositor {
   int maxViewport_[2] = {0, 0};
   int surfaceWidth_ = 0;
   int surfaceHeight_ = 0;
+
+  // What a program does to the pixels of its pieces: every blend mode, the
+  // modes that need only the source, or the paint alone for fully covered
+  // pixels.
+  enum class BlendClass : std::uint8_t { kGeneral, kSimple, kSolid };
+  enum class PieceKind : std::uint8_t { kTrapezoid, kPoint };
+  struct ProgramKey {
+    PaintKind paint;
+    bool bufferCoverage;
+    BlendClass blend;
+    PieceKind piece;
+    int index() const {
+      return ((int(paint) * 2 + int(bufferCoverage)) * 3 + int(blend)) * 2 + int(piece);
+    }
+  };
+  static constexpr int kProgramKeys = kPaintKinds * 2 * 3 * 2;
   struct Program {
     unsigned id = 0;
+    bool failed = false;  // not made again draw after draw
     int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uSize = -1;
+    int uLinear = -1, uPaintX = -1, uPaintY = -1, uRadial = -1, uSpread = -1;
+    int uOffsets = -1, uStopColors = -1, uStopCount = -1, uPremultiplyAfter = -1;
+    // The ramp the program's uniforms hold (0: none yet).
+    std::uint64_t rampVersion = 0;
   };
-  bool link(Program& program, unsigned vertexShader, const char* fragmentSource);
-  Program general_;  // every blend mode
-  Program simple_;   // the modes that need only the source
-  Program solid_;    // the paint alone, for fully covered pixels
+  // The program for key, made on first use; null when it cannot be made.
+  Program* program(ProgramKey key);
+  bool link(Program& program, ProgramKey key);
+  Program programs_[kProgramKeys];
+  unsigned vertexShaders_[2] = {0, 0};  // by PieceKind
   // Blocks of pixels as points: along the outline with either blend, and
   // the fully covered ones merged into squares.
   bool blockPoints_ = false;
-  Program pointGeneral_;
-  Program pointSimple_;
-  Program pointSolid_;
   int maxSquareLevel_ = 0;  // fully covered blocks merge into squares up to 4 << this
   unsigned vertexArray_ = 0;
   // Coverage goes to the next store of a small ring each draw: writing one

@@ -1,0 +1,105 @@
+#include "draw/draw_paint.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/objects.hpp"
+#include "core/paint.hpp"
+
+namespace tq {
+
+namespace {
+
+std::array<float, 4> clamped(const std::array<float, 4>& c) {
+  std::array<float, 4> r;
+  for (int i = 0; i < 4; ++i) r[size_t(i)] = std::clamp(c[size_t(i)], 0.0f, 1.0f);
+  return r;
+}
+
+const Matrix& paintToUser(const Context& ctx, VGPaintMode mode) {
+  const VGMatrixMode m =
+      mode == VG_STROKE_PATH ? VG_MATRIX_STROKE_PAINT_TO_USER : VG_MATRIX_FILL_PAINT_TO_USER;
+  return ctx.matrices[size_t(m - VG_MATRIX_PATH_USER_TO_SURFACE)];
+}
+
+DrawPaint solid(const std::array<float, 4>& color) {
+  DrawPaint p;
+  p.color = clamped(color);
+  return p;
+}
+
+}  // namespace
+
+bool DrawPaint::isOpaque() const {
+  if (kind == PaintKind::kColor) return color[3] >= 1.0f;
+  for (int i = 0; i < stopCount; ++i)
+    if (stopColors[size_t(i)][3] < 1.0f) return false;
+  return true;
+}
+
+bool invertAffine(const Matrix& m, Matrix& inverse) {
+  const double det = m.determinant2x2();
+  if (det == 0.0 || !std::isfinite(det)) return false;
+  // The linear part's inverse is (sy, -shx; -shy, sx) / det.
+  const double sx = m.sy() / det, shx = -m.shx() / det, shy = -m.shy() / det, sy = m.sx() / det;
+  const double v[9] = {
+      sx, shy, 0, shx, sy, 0, -(sx * m.tx() + shx * m.ty()), -(shy * m.tx() + sy * m.ty()), 1};
+  for (int i = 0; i < 9; ++i) {
+    if (!std::isfinite(v[i])) return false;
+    inverse.m[i] = float(v[i]);
+  }
+  return true;
+}
+
+DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode) {
+  const Paint* paint = boundPaint(ctx, mode);
+  if (!paint) return solid({0, 0, 0, 1});
+  const bool linear = paint->type == VG_PAINT_TYPE_LINEAR_GRADIENT;
+  if (!linear && paint->type != VG_PAINT_TYPE_RADIAL_GRADIENT) return solid(paint->color);
+
+  // effectiveRamp has validated, clamped and extended the stops already.
+  const std::vector<RampStop>& ramp = paint->ramp;
+  const DrawPaint lastStop = solid(ramp.back().color);
+  Matrix surfaceToPaint;
+  if (!invertAffine(pathUserToSurface(ctx) * paintToUser(ctx, mode), surfaceToPaint))
+    return lastStop;
+
+  DrawPaint p;
+  p.surfaceToPaint = surfaceToPaint;
+  if (linear) {
+    const auto& g = paint->linearGradient;
+    p.kind = PaintKind::kLinearGradient;
+    p.p0 = {g[0], g[1]};
+    p.p1 = {g[2], g[3]};
+    const double dx = double(g[2]) - g[0], dy = double(g[3]) - g[1];
+    if (!(dx * dx + dy * dy > 0.0) || !std::isfinite(dx * dx + dy * dy)) return lastStop;
+  } else {
+    const auto& g = paint->radialGradient;
+    p.kind = PaintKind::kRadialGradient;
+    p.center = {g[0], g[1]};
+    p.radius = g[4];
+    if (!(g[4] > 0.0f) || !std::isfinite(g[4])) return lastStop;
+    const double fx = double(g[2]) - g[0], fy = double(g[3]) - g[1];
+    const double distance = std::sqrt(fx * fx + fy * fy);
+    const double limit = double(kMaxFocalFraction) * g[4];
+    if (!std::isfinite(distance)) return lastStop;
+    const double scale = distance > limit ? limit / distance : 1.0;
+    p.focus = {float(g[0] + fx * scale), float(g[1] + fy * scale)};
+  }
+
+  p.spread = paint->spreadMode;
+  p.premultiplyAfter = !paint->rampPremultiplied;
+  p.rampVersion = paint->rampVersion;
+  p.stopCount = int(std::min(ramp.size(), size_t(DrawPaint::kMaxStops)));
+  for (int i = 0; i < p.stopCount; ++i) {
+    const RampStop& stop = ramp[size_t(i)];
+    std::array<float, 4> c = stop.color;
+    if (paint->rampPremultiplied)
+      for (int k = 0; k < 3; ++k) c[size_t(k)] *= c[3];
+    p.offsets[size_t(i)] = stop.offset;
+    p.stopColors[size_t(i)] = c;
+  }
+  return p;
+}
+
+}  // namespace tq
