@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/context.hpp"
+#include "core/image.hpp"
 #include "core/objects.hpp"
 #include "test_context_fixture.hpp"
 
@@ -332,8 +333,9 @@ TEST_F(ContextState, ReadOnlyParametersIgnoreSets) {
   EXPECT_EQ(vgGetf(VG_MAX_FLOAT), FLT_MAX);
   EXPECT_EQ(vgGeti(VG_MAX_FLOAT), INT_MAX);
   EXPECT_EQ(vgGeti(VG_SCREEN_LAYOUT), VG_PIXEL_LAYOUT_UNKNOWN);
-  EXPECT_EQ(vgGeti(VG_MAX_IMAGE_WIDTH), 0);
-  EXPECT_EQ(vgGeti(VG_MAX_IMAGE_BYTES), 0);
+  vgSeti(VG_MAX_IMAGE_WIDTH, 5);
+  EXPECT_EQ(vgGeti(VG_MAX_IMAGE_WIDTH), tq::kMaxImageWidth);
+  EXPECT_EQ(vgGeti(VG_MAX_KERNEL_SIZE), 0);
   // Still validated: a scalar takes one value.
   const VGint two[2] = {1, 2};
   vgSetiv(VG_MAX_DASH_COUNT, 2, two);
