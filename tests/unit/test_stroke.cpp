@@ -301,6 +301,9 @@ TEST_F(Stroke, CurvesZeroLengthSegmentsAndDotsUnderAnEllipticalPen) {
   };
   RefSub cubic{{{RefSeg::Cubic, {{0, 0}, {40, 30}, {-10, 30}, {20, 0}}}}, false, {}};
   RefSub arc{{{RefSeg::Arc, {{5, 5}}, 12, 0, 1.5 * kPi}}, false, {}};
+  // Its flattened pieces reverse at the cusp: the inner offsets there fold
+  // far outside the stroke.
+  RefSub cusp{{{RefSeg::Cubic, {{0, 0}, {30, 30}, {0, 30}, {30, 0}}}}, false, {}};
   const Case cases[] = {
       // Its loop turns tighter than the half width.
       {"tight cubic",
@@ -318,6 +321,18 @@ TEST_F(Stroke, CurvesZeroLengthSegmentsAndDotsUnderAnEllipticalPen) {
        {17, 5, 12, 12, 0, 5, -7},
        {arc},
        {VG_CAP_SQUARE, VG_JOIN_MITER, 4}},
+      {"cusp",
+       {VG_MOVE_TO_ABS, VG_CUBIC_TO_ABS},
+       {0, 0, 30, 30, 0, 30, 30, 0},
+       {cusp},
+       {VG_CAP_SQUARE, VG_JOIN_BEVEL, 4}},
+      // The inner offsets would meet 3 back along pieces 2.5 long, past the
+      // butt ends.
+      {"corner of pieces shorter than its inner cut",
+       {VG_MOVE_TO_ABS, VG_LINE_TO_ABS, VG_LINE_TO_ABS},
+       {0, 0, 2.5f, 0, 2.5f, 2.5f},
+       polylineRef({{0, 0}, {2.5, 0}, {2.5, 2.5}}, false),
+       {VG_CAP_BUTT, VG_JOIN_MITER, 4}},
       // Zero-length pieces at the start, the corner and the end change nothing.
       {"zero-length segments",
        {VG_MOVE_TO_ABS, VG_LINE_TO_REL, VG_LINE_TO_ABS, VG_CUBIC_TO_ABS, VG_LINE_TO_ABS,

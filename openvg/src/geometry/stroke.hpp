@@ -15,8 +15,8 @@
 
 namespace tq {
 
-// At most this many output points: once a stroke reaches it, the outline
-// that would pass it and the rest are left out (the stroke is cut short, never unbounded).
+// At most this many output points: the outline that would pass it and
+// all after it are left out (the stroke is cut short, never unbounded).
 inline constexpr size_t kMaxStrokePoints = size_t(1) << 22;
 // A round cap, join or dot is cut into at most this many chords.
 inline constexpr int kMaxArcPieces = 1024;
