@@ -215,6 +215,9 @@ TEST(Raster, FillRuleAppliesToEachRegionOfAPixel) {
                    true});
   cases.push_back({"star", {star(60.3f, 60.7f, 50.0f, 5, 2)}, 120, 120, true});
   cases.push_back({"seven-point star", {star(40.2f, 40.6f, 38.0f, 7, 3)}, 80, 80, true});
+  // Rows with more crossings than are cut exactly.
+  cases.push_back({"101-point star", {star(40.2f, 40.6f, 38.0f, 101, 45)}, 80, 80, true});
+  cases.push_back({"small 101-point star", {star(12.3f, 12.6f, 10.0f, 101, 45)}, 24, 24, true});
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> coord(-3.0f, 43.0f);
   auto randomContour = [&](int n) {

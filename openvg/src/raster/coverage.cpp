@@ -94,39 +94,67 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   flats_.clear();
   nextFlat_ = 0;
   regionRows_ = 0;
-  for (RowChains& rc : rowChains_) rc = RowChains{};
+  chains_.clear();
+  for (std::vector<RowPiece>& row : rowPieces_) row.clear();
+  const size_t groups = size_t((height_ + kGroupRows - 1) >> kGroupShift);
+  watched_.assign(groups, 0);
+  if (groupBands_.size() < groups) groupBands_.resize(groups);
+  for (size_t g = 0; g < groups; ++g) groupBands_[g].count = 0;
+  band_.group = -1;
   // Each contour is cut into runs where its edges turn between rising and
-  // falling; the run the contour starts in may continue in its last one.
+  // falling. It is walked from a turn, so that no run goes on past the
+  // walk's end into its start.
+  auto yOf = [&](uint32_t i) { return double(poly.points[i].y) - originY_; };
+  auto dirOf = [](double ay, double by) { return by > ay ? 1 : (by < ay ? -1 : 0); };
   uint32_t chain = 0;
   uint32_t begin = 0;
   for (uint32_t end : poly.contourEnds) {
     end = std::min<uint32_t>(end, uint32_t(poly.points.size()));
-    const uint32_t firstChain = chain;
-    const size_t firstEdge = edges_.size(), firstFlat = flats_.size();
-    int firstDir = 0, dir = 0;
+    if (begin >= end) {
+      begin = end;
+      continue;
+    }
+    int dir = 0;
+    for (uint32_t i = end; i-- > begin && dir == 0;)
+      dir = dirOf(yOf(i), yOf(i + 1 < end ? i + 1 : begin));
+    uint32_t start = begin;
     for (uint32_t i = begin; i < end; ++i) {
+      const int d = dirOf(yOf(i), yOf(i + 1 < end ? i + 1 : begin));
+      if (d != 0 && d != dir) {
+        start = i;
+        break;
+      }
+    }
+    chain = uint32_t(chains_.size());
+    const uint32_t firstChain = chain;
+    const double startY = yOf(start);
+    chains_.push_back(Chain{startY, startY, chain, 0});
+    dir = 0;
+    for (uint32_t i = start, left = end - begin; left > 0; --left) {
+      const uint32_t j = i + 1 < end ? i + 1 : begin;
       const Point& a = poly.points[i];
-      const Point& b = poly.points[i + 1 < end ? i + 1 : begin];
+      const Point& b = poly.points[j];
       double ay = double(a.y) - originY_, by = double(b.y) - originY_;
-      int d = by > ay ? 1 : (by < ay ? -1 : 0);
-      if (d != 0) {
-        if (dir == 0)
-          firstDir = d;
-        else if (d != dir)
+      int d = dirOf(ay, by);
+      if (d != 0 && d != dir) {
+        if (dir == 0) {
+          chains_.back().dir = d;
+        } else {
+          chains_.back().yEnd = ay;
+          chains_.back().next = chain + 1;
           ++chain;
+          chains_.push_back(Chain{ay, ay, chain, d});
+        }
         dir = d;
       }
       addEdge(double(a.x) - originX_, ay, double(b.x) - originX_, by, chain);
+      i = j;
     }
-    if (chain != firstChain && dir == firstDir) {
-      for (size_t i = edges_.size(); i > firstEdge && edges_[i - 1].chain == chain; --i)
-        edges_[i - 1].chain = firstChain;
-      for (size_t i = flats_.size(); i > firstFlat && flats_[i - 1].chain == chain; --i)
-        flats_[i - 1].chain = firstChain;
-    }
-    ++chain;
+    chains_.back().yEnd = startY;
+    chains_.back().next = firstChain;
     begin = end;
   }
+  if (band_.group >= 0) closeBand(band_);
   std::sort(flats_.begin(), flats_.end(),
             [](const Flat& a, const Flat& b) { return a.row < b.row; });
 
@@ -156,7 +184,11 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
     nextActive_.clear();
     for (; nextFlat_ < flats_.size() && flats_[nextFlat_].row < stripEnd_; ++nextFlat_) {
       const Flat& f = flats_[nextFlat_];
-      noteChain(f.row - stripBegin_, f.chain, f.first, f.last);
+      if (watched_[size_t(f.row >> kGroupShift)]) {
+        const double y = f.row;  // no area: only its columns count
+        rowPieces_[f.row - stripBegin_].push_back(
+            RowPiece{y, y, 0, 0, f.chain, 0, f.first, f.last});
+      }
     }
     auto run = [&](uint32_t i) {
       accumulate(edges_[i]);
@@ -164,8 +196,7 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
     };
     for (uint32_t i : active_) run(i);
     for (uint32_t j = stripStart_[size_t(k)]; j < stripStart_[size_t(k) + 1]; ++j) run(order_[j]);
-    // Rows resolved region by region read the strip's edges from active_.
-    resolveRows(options, out, k);
+    resolveRows(options, out);
     std::swap(active_, nextActive_);
   }
   if (options.scissor) applyScissor(options, out);
@@ -246,6 +277,7 @@ void Rasterizer::keepEdge(double x0, double y0, double x1, double y1, uint32_t c
     int first = int(lo), last = int(hi);
     last = std::max(first, double(last) < hi ? last : last - 1);
     flats_.push_back(Flat{row, first, last, chain});
+    addBands(chain, row >> kGroupShift, row >> kGroupShift, first, last, true);
     return;
   }
   double lo = std::min(y0, y1), hi = std::max(y0, y1);
@@ -262,6 +294,61 @@ void Rasterizer::keepEdge(double x0, double y0, double x1, double y1, uint32_t c
   }
   if (first >= last) return;
   edges_.push_back(Edge{x0, y0, x1, y1, first, last, chain});
+  if (!antialias_) return;
+  // Clipped to the box already: truncation floors.
+  const int g0 = first >> kGroupShift, g1 = (last - 1) >> kGroupShift;
+  const int c0 = int(std::min(x0, x1)), c1 = std::min(width_ - 1, int(std::max(x0, x1)));
+  if (chain == band_.chain && g0 == band_.group && g1 == g0) {
+    band_.lo = std::min(band_.lo, c0);
+    band_.hi = std::max(band_.hi, c1);
+    return;
+  }
+  addBands(chain, g0, g1, c0, c1, y1 > y0);
+}
+
+// Adds columns [lo, hi] of a run to groups [g0, g1]. The group the run goes
+// on into is kept open in band_.
+void Rasterizer::addBands(uint32_t chain, int g0, int g1, int lo, int hi, bool rising) {
+  if (band_.group >= 0 && band_.chain != chain) {
+    closeBand(band_);
+    band_.group = -1;
+  }
+  const int open = rising ? g1 : g0;
+  for (int g = g0; g <= g1; ++g) {
+    if (g == band_.group) {
+      band_.lo = std::min(band_.lo, lo);
+      band_.hi = std::max(band_.hi, hi);
+      if (g != open) {
+        closeBand(band_);
+        band_.group = -1;
+      }
+    } else if (g == open) {
+      if (band_.group >= 0) closeBand(band_);
+      band_ = Band{lo, hi, chain, g};
+    } else {
+      closeBand(Band{lo, hi, chain, g});
+    }
+  }
+}
+
+// Watches the band's group once it holds another run's band that reaches a
+// common pixel column, or more bands than are kept.
+void Rasterizer::closeBand(const Band& band) {
+  const size_t g = size_t(band.group);
+  if (watched_[g]) return;
+  GroupBands& kept = groupBands_[g];
+  for (int k = 0; k < kept.count; ++k) {
+    const Band& o = kept.bands[k];
+    if (o.chain != band.chain && o.lo <= band.hi && band.lo <= o.hi) {
+      watched_[g] = 1;
+      return;
+    }
+  }
+  if (kept.count == kGroupBands) {
+    watched_[g] = 1;
+    return;
+  }
+  kept.bands[kept.count++] = band;
 }
 
 void Rasterizer::accumulate(const Edge& e) {
@@ -323,10 +410,9 @@ inline int ceilOf(double v) {
 
 }  // namespace
 
-void Rasterizer::addRowPiece(int stripRow, double xa, double xb, float d) {
+void Rasterizer::addPiece(float* cells, double xa, double xb, float d) {
   int i0, i1;
-  addPieceCells(accum_.data() + size_t(stripRow) * size_t(stride_), xa, xb, d, i0, i1);
-  markTouched(stripRow, i0, i1);
+  addPieceCells(cells, xa, xb, d, i0, i1);
 }
 
 void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1, uint32_t chain) {
@@ -353,9 +439,33 @@ void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1, uint32
     addPieceCells(accum_.data() + size_t(stripRow) * size_t(stride_), xa, xb, float(dy) * dir, i0,
                   i1);
     markTouched(stripRow, i0, i1);
-    // The pixels whose inside the piece crosses, [i0, i1 - 1] or i0 alone;
-    // those past the right side show nothing.
-    if (i0 < width_) noteChain(stripRow, chain, i0, std::max(i0, i1 - 1));
+  }
+  const uint8_t* watched = watched_.data();
+  for (int g = rowBegin >> kGroupShift; g <= (rowEnd - 1) >> kGroupShift; ++g) {
+    if (watched[g]) {
+      recordPieces(x0, y0, x1, y1, dir, chain, std::max(rowBegin, g << kGroupShift), rowEnd);
+      break;
+    }
+  }
+}
+
+// The pieces of a rising edge in the watched rows among [rowBegin, rowEnd),
+// found as addEdgeInBox finds them; apart, so as not to slow its loop.
+void Rasterizer::recordPieces(double x0, double y0, double x1, double y1, float dir, uint32_t chain,
+                              int rowBegin, int rowEnd) {
+  const double w = width_;
+  const double dxdy = (x1 - x0) / (y1 - y0);
+  for (int row = rowBegin; row < rowEnd; ++row) {
+    if (!watched_[size_t(row >> kGroupShift)]) continue;
+    double bottom = std::max<double>(row, y0);
+    double top = std::min<double>(row + 1, y1);
+    if (!(top > bottom)) continue;
+    double xa = std::clamp(x0 + (bottom - y0) * dxdy, 0.0, w);
+    double xb = std::clamp(x0 + (top - y0) * dxdy, 0.0, w);
+    // The pixels whose inside the piece crosses: [i0, i1 - 1], or i0 alone.
+    const int i0 = int(std::min(xa, xb)), i1 = ceilOf(std::max(xa, xb));
+    rowPieces_[row - stripBegin_].push_back(
+        RowPiece{bottom, top, xa, xb, chain, int(dir), i0, std::max(i0, i1 - 1)});
   }
 }
 
@@ -518,36 +628,13 @@ int walkRight(const uint8_t* row, int i, int bound, uint8_t value) {
 
 }  // namespace
 
-// Whether two runs touched one pixel of the row; forgets the row's runs.
-bool Rasterizer::rowNeedsRegions(int stripRow) {
-  RowChains& rc = rowChains_[stripRow];
-  bool shared = rc.overflow;
-  if (!shared && rc.count > 1) {
-    ChainColumns* runs = rc.runs;
-    for (int j = 1; j < rc.count; ++j) {
-      for (int i = j; i > 0 && runs[i].first < runs[i - 1].first; --i)
-        std::swap(runs[i], runs[i - 1]);
-    }
-    int reach = runs[0].last;
-    for (int j = 1; j < rc.count && !shared; ++j) {
-      shared = runs[j].first <= reach;
-      reach = std::max(reach, runs[j].last);
-    }
-  }
-  rc.count = 0;
-  rc.overflow = false;
-  return shared;
-}
-
-void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out, int strip) {
+void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out) {
   const bool evenOdd = options.fillRule == VG_EVEN_ODD;
   const int width = width_;
   const int chunks = (width + (1 << kChunkShift) - 1) >> kChunkShift;
   for (int row = stripBegin_; row < stripEnd_; ++row) {
     float* c = accum_.data() + size_t(row - stripBegin_) * size_t(stride_);
     uint8_t* dst = out.alpha.data() + size_t(row) * size_t(width);
-    if (antialias_ && rowNeedsRegions(row - stripBegin_))
-      accumulateRegions(row - stripBegin_, strip, evenOdd);
     uint8_t* touched = touched_.data() + size_t(row - stripBegin_) * size_t(chunksPerRow_);
     float acc = 0.0f;
     int first = width, last = 0;
@@ -580,6 +667,7 @@ void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out, in
       convertRow(c + begin, dst + begin, end - begin, evenOdd, antialias_);
       k = run;
     }
+    if (!rowPieces_[row - stripBegin_].empty()) resolveClashes(row - stripBegin_, dst, evenOdd);
     if (fullFirst < fullEnd) {
       fullFirst = walkLeft(dst, fullFirst, 0, 255);
       fullEnd = walkRight(dst, fullEnd, width, 255);
@@ -596,6 +684,11 @@ void Rasterizer::resolveRows(const RasterOptions& options, CoverageMask& out, in
     c[width + 1] = 0.0f;
     for (int k = chunks; k < chunksPerRow_; ++k) touched[k] = 0;
   }
+}
+
+void Rasterizer::toCoverage(float* cells, uint8_t* dst, int count) {
+  prefixSum(cells, count, 0.0f);
+  convertRun<false, true>(cells, dst, count);
 }
 
 void Rasterizer::applyScissor(const RasterOptions& options, CoverageMask& out) {

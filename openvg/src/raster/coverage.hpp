@@ -4,11 +4,12 @@
 // sum along each row then gives, for every pixel, the integral of the winding
 // number over the pixel's square, to which the fill rule is applied. That is
 // exact wherever the winding takes at most two adjacent values inside a
-// pixel, which holds where each pixel of a row meets at most one y-monotone
-// run of a contour. Rows where two runs share a pixel (crossings, coincident
-// or doubled edges, apexes, pieces meeting inside a pixel) are accumulated
-// again region by region with the fill rule applied to each region's winding
-// (see regions.cpp), so their coverage is exact too.
+// pixel, which holds where a pixel meets one y-monotone run of a contour, or
+// two runs of opposite direction that do not cross there and end inside the
+// row only where they join (an apex). Pixels where other runs meet
+// (crossings, coincident or doubled edges, pieces meeting inside a pixel)
+// are computed again region by region with the fill rule applied to each
+// region's winding (see regions.cpp), so their coverage is exact too.
 #pragma once
 
 #include <VG/openvg.h>
@@ -83,11 +84,10 @@ class Rasterizer {
   void keepEdge(double x0, double y0, double x1, double y1, uint32_t chain);
   void accumulate(const Edge& e);
   void addEdgeInBox(double x0, double y0, double x1, double y1, uint32_t chain);
+  [[gnu::noinline]] void recordPieces(double x0, double y0, double x1, double y1, float dir,
+                                      uint32_t chain, int rowBegin, int rowEnd);
   void addSampledEdge(double x0, double y0, double x1, double y1);
-  void addRowPiece(int stripRow, double xa, double xb, float d);
-  void resolveRows(const RasterOptions& options, CoverageMask& out, int strip);
-  bool rowNeedsRegions(int stripRow);
-  void accumulateRegions(int stripRow, int strip, bool evenOdd);
+  void resolveRows(const RasterOptions& options, CoverageMask& out);
   void applyScissor(const RasterOptions& options, CoverageMask& out);
 
   // Edges are gathered first and then accumulated a strip of rows at a
@@ -118,40 +118,59 @@ class Rasterizer {
     t[c1] = 1;
     for (int c = c0 + 1; c < c1; ++c) t[c] = 1;
   }
-  // Per row of the strip, the pixel columns each run touched; a row whose
-  // runs share a column, or that has more runs than this holds, is resolved
-  // region by region.
-  static constexpr int kRowChains = 16;
-  struct ChainColumns {
+  // Each contour is cut into y-monotone runs. Two runs can only share a
+  // pixel in rows where their x-ranges over a group of kGroupRows rows
+  // overlap; only in those rows are the edge pieces kept, and pixels that
+  // pieces of two runs reach are resolved region by region after the row's
+  // fast conversion (see regions.cpp).
+  struct Chain {
+    double yStart, yEnd;  // where the run starts and ends, in contour order
+    uint32_t next;        // the run that follows it on the contour
+    int dir;              // +1 rising, -1 falling, 0 only horizontal edges
+  };
+  // A run's pixel columns [lo, hi] over one group of rows.
+  struct Band {
+    int lo, hi;
     uint32_t chain;
+    int group;
+  };
+  static constexpr int kGroupShift = 2;
+  static constexpr int kGroupRows = 1 << kGroupShift;
+  std::vector<Chain> chains_;
+  // Per group of rows, the bands kept so far; a group is watched once two
+  // runs' bands there reach a common column, or more arrive than are kept.
+  static constexpr int kGroupBands = 6;
+  struct GroupBands {
+    int count;
+    Band bands[kGroupBands];
+  };
+  std::vector<GroupBands> groupBands_;
+  std::vector<uint8_t> watched_;  // per group of rows
+  Band band_{};                   // the band being extended
+  void addBands(uint32_t chain, int g0, int g1, int lo, int hi, bool rising);
+  void closeBand(const Band& band);
+
+  // An edge piece of a watched row: y0 <= y1 (equal for a horizontal
+  // edge), x0 at y0 and x1 at y1; it reaches pixel columns [first, last].
+  struct RowPiece {
+    double y0, y1, x0, x1;
+    uint32_t chain;
+    int dir;
     int first, last;
   };
-  struct RowChains {
-    int count = 0;
-    bool overflow = false;
-    ChainColumns runs[kRowChains];
-  };
-  RowChains rowChains_[kStripRows];
-  void noteChain(int stripRow, uint32_t chain, int first, int last) {
-    RowChains& rc = rowChains_[stripRow];
-    for (int j = rc.count - 1; j >= 0; --j) {
-      ChainColumns& c = rc.runs[j];
-      if (c.chain == chain) {
-        c.first = std::min(c.first, first);
-        c.last = std::max(c.last, last);
-        return;
-      }
-    }
-    if (rc.count == kRowChains) {
-      rc.overflow = true;
-      return;
-    }
-    rc.runs[rc.count++] = ChainColumns{chain, first, last};
-  }
+  std::vector<RowPiece> rowPieces_[kStripRows];
+  void resolveClashes(int stripRow, uint8_t* dst, bool evenOdd);
+  bool keepsTwoWindings(const std::vector<RowPiece>& row, uint32_t a, uint32_t b, int y) const;
+  void resolveCluster(int stripRow, int c0, int c1, uint8_t* dst, bool evenOdd);
+  // Adds a piece's area to cells as accumulation does; cells[i] gets the part
+  // of pixel i (x measured from cells[0]).
+  static void addPiece(float* cells, double xa, double xb, float d);
+  // Running sums of count cells, clamped to [0, 1], as bytes; zeroes cells.
+  static void toCoverage(float* cells, uint8_t* dst, int count);
   std::vector<Flat> flats_;
   size_t nextFlat_ = 0;
 
-  // Scratch of the region-by-region rows.
+  // Scratch of the region-by-region clusters.
   // A piece adds its part from `from` up with one weight until that changes.
   struct Piece {
     double y0, y1, x0, x1, dxdy;  // y0 < y1, x at each end
@@ -163,9 +182,20 @@ class Rasterizer {
     double x;
     uint32_t piece;
   };
+  struct Column {
+    int first, last;
+    uint32_t chain;
+  };
+  struct Event {
+    double y;
+    int dir;
+  };
   std::vector<Piece> pieces_;
   std::vector<double> breaks_;
   std::vector<Ordered> ordered_;
+  std::vector<Column> columns_;
+  std::vector<Event> events_;
+  std::vector<float> clusterCells_;
   int regionRows_ = 0;
 
   int width_ = 0;
