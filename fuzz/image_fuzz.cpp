@@ -1,0 +1,208 @@
+// Every image call with any formats, sizes, strides, offsets and handles, in
+// a context without OpenGL. The data buffers hold exactly the bytes of the
+// pixels a call keeps after clipping, so AddressSanitizer sees any access
+// outside them; a call that raises an error must leave the image and the
+// data as they were; and when the context goes, every pixel store goes too.
+#include <VG/openvg.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "core/context.hpp"
+#include "core/image.hpp"
+#include "core/pixel_formats.hpp"
+#include "fuzz_input.hpp"
+
+namespace {
+
+using tqfuzz::Input;
+
+constexpr int32_t kFormats[] = {0,   1,   2,   3,   4,   5,   6,   7,   8,   9,   10,
+                                11,  12,  13,  14,  64,  65,  66,  68,  69,  71,  72,
+                                73,  128, 129, 130, 131, 132, 133, 135, 136, 137, 192,
+                                193, 194, 196, 197, 199, 200, 201, 15,  67,  195, 255};
+
+const tq::Image* internalImage(VGImage handle) {
+  return tq::lookupImage(*tq::currentContext(), handle);
+}
+
+std::vector<uint8_t> snapshot(VGImage handle) {
+  const tq::Image* image = internalImage(handle);
+  std::vector<uint8_t> out;
+  if (!image) return out;
+  for (int y = 0; y < image->rect.height; ++y) {
+    const uint8_t* row = image->store->pixel(image->rect.x, image->rect.y + y);
+    out.insert(out.end(), row, row + size_t(image->rect.width) * 4);
+  }
+  return out;
+}
+
+// A coordinate or size: usually near a small image, sometimes anything.
+VGint coordinate(Input& in) { return in.pick(6) == 0 ? in.integer() : in.range<VGint>(-8, 48); }
+VGint extent(Input& in) { return in.pick(6) == 0 ? in.integer() : in.range<VGint>(-1, 48); }
+
+VGImage createImage(Input& in) {
+  const VGint format = in.oneOf(kFormats);
+  const VGint w = extent(in), h = extent(in);
+  const VGbitfield quality = in.pick(8) == 0 ? VGbitfield(in.u32()) : in.range<VGbitfield>(0, 8);
+  // Sizes within the limits but large only cost time.
+  if (tq::checkImageSize(w, h) == VG_NO_ERROR && int64_t(w) * h > 256 * 256) return 0;
+  return vgCreateImage(VGImageFormat(format), w, h, quality);
+}
+
+// Data for a pixel call: a buffer spanning only the bytes of the pixels
+// that the rectangle keeps inside `handle`, and the pointer the call takes.
+struct PixelData {
+  std::vector<uint8_t> storage;
+  uint8_t* buffer = nullptr;  // the kept bytes
+  size_t size = 0;
+  void* pointer = nullptr;
+};
+
+void makeData(Input& in, PixelData& d, VGImage handle, VGint format, VGint stride, VGint x, VGint y,
+              VGint w, VGint h) {
+  const tq::Image* image = internalImage(handle);
+  const tq::FormatInfo* f = tq::formatInfo(format);
+  const int bpp = f ? f->bitsPerPixel : 8;
+  int64_t rows = 0, firstByte = 0, rowBytes = 0, dataY = 0;
+  if (image && w > 0 && h > 0) {
+    const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+    const int64_t cols = std::min<int64_t>(int64_t(x) + w, image->width()) - x0;
+    rows = std::min<int64_t>(int64_t(y) + h, image->height()) - y0;
+    if (cols > 0 && rows > 0) {
+      firstByte = (x0 - x) * bpp / 8;
+      rowBytes = ((x0 - x + cols) * bpp + 7) / 8 - firstByte;
+      dataY = y0 - y;
+    } else {
+      rows = 0;
+    }
+  }
+  const int64_t step = stride < 0 ? -int64_t(stride) : stride;
+  d.size = rows > 0 ? size_t(step * (rows - 1) + rowBytes) : 0;
+  d.storage.assign(d.size + 8, 0);
+  const bool misaligned = in.pick(16) == 0;
+  d.buffer = d.storage.data() + (misaligned ? 1 : 4);
+  for (size_t i = 0; i < d.size; ++i) d.buffer[i] = in.byte();
+  // Row r of the rectangle's kept part is at pointer + (dataY + r) * stride.
+  const int64_t base = stride < 0 ? (rows - 1 + dataY) * step : -dataY * step;
+  d.pointer = rows > 0 ? static_cast<void*>(reinterpret_cast<uint8_t*>(
+                             reinterpret_cast<uintptr_t>(d.buffer) + uintptr_t(base - firstByte)))
+                       : d.buffer;
+  if (in.pick(32) == 0) d.pointer = nullptr;
+}
+
+void pixelCall(Input& in, VGImage handle, bool write) {
+  const VGint format = in.oneOf(kFormats);
+  const VGint x = coordinate(in), y = coordinate(in), w = extent(in), h = extent(in);
+  const VGint stride = in.pick(8) == 0 ? in.range<VGint>(-64, 64) * 4 + in.range<VGint>(0, 3)
+                                       : in.range<VGint>(-50, 50) * 4;
+  tqfuzz::takeError();
+  PixelData d;
+  makeData(in, d, handle, format, stride, x, y, w, h);
+  const std::vector<uint8_t> image0 = snapshot(handle);
+  const std::vector<uint8_t> data0(d.buffer, d.buffer + d.size);
+  if (write)
+    vgImageSubData(handle, d.pointer, stride, VGImageFormat(format), x, y, w, h);
+  else
+    vgGetImageSubData(handle, d.pointer, stride, VGImageFormat(format), x, y, w, h);
+  const VGErrorCode err = tqfuzz::takeError();
+  // Reads never change the image, writes never the data, failures neither.
+  if (!write || err != VG_NO_ERROR) TQ_FUZZ_CHECK(snapshot(handle) == image0);
+  if (write || err != VG_NO_ERROR) TQ_FUZZ_CHECK(std::equal(data0.begin(), data0.end(), d.buffer));
+}
+
+template <typename Call>
+void checkedOn(VGImage dst, Call&& call) {
+  tqfuzz::takeError();
+  const std::vector<uint8_t> before = snapshot(dst);
+  call();
+  if (tqfuzz::takeError() != VG_NO_ERROR) TQ_FUZZ_CHECK(snapshot(dst) == before);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  Input in(bytes, size);
+  if (!tq::createContext(64, 64)) tqfuzz::fail("no context");
+  tqfuzz::Handles images;
+  images.live.push_back(vgCreatePaint());  // a handle of the wrong kind
+  for (int step = 0; step < 64 && !in.done(); ++step) {
+    const VGImage a = images.any(in);
+    switch (in.pick(10)) {
+      case 0:
+        images.add(createImage(in));
+        break;
+      case 1:
+        vgDestroyImage(a);
+        if (tqfuzz::takeError() == VG_NO_ERROR) images.retire(a);
+        break;
+      case 2: {
+        const VGint x = coordinate(in), y = coordinate(in), w = extent(in), h = extent(in);
+        const VGImage child = vgChildImage(a, x, y, w, h);
+        TQ_FUZZ_CHECK((child != VG_INVALID_HANDLE) == (tqfuzz::takeError() == VG_NO_ERROR));
+        images.add(child);
+        break;
+      }
+      case 3: {
+        const VGImage parent = vgGetParent(a);
+        if (tqfuzz::takeError() == VG_NO_ERROR) TQ_FUZZ_CHECK(internalImage(parent) != nullptr);
+        break;
+      }
+      case 4: {
+        VGfloat colour[4];
+        for (float& c : colour) c = in.number();
+        vgSetfv(VG_CLEAR_COLOR, 4, colour);
+        const VGint x = coordinate(in), y = coordinate(in), w = extent(in), h = extent(in);
+        checkedOn(a, [&] { vgClearImage(a, x, y, w, h); });
+        break;
+      }
+      case 5:
+        pixelCall(in, a, true);
+        break;
+      case 6:
+        pixelCall(in, a, false);
+        break;
+      case 7: {
+        const VGImage src = images.any(in);
+        const VGint dx = coordinate(in), dy = coordinate(in), sx = coordinate(in),
+                    sy = coordinate(in), w = extent(in), h = extent(in);
+        const VGboolean dither = VGboolean(in.pick(3));
+        checkedOn(a, [&] { vgCopyImage(a, dx, dy, src, sx, sy, w, h, dither); });
+        break;
+      }
+      case 8: {
+        static constexpr int32_t kParams[] = {VG_IMAGE_FORMAT, VG_IMAGE_WIDTH, VG_IMAGE_HEIGHT};
+        const VGint type = in.oneOf(kParams);
+        VGint values[2] = {};
+        switch (in.pick(4)) {
+          case 0:
+            vgGetParameteri(a, type);
+            break;
+          case 1:
+            vgGetParameterVectorSize(a, type);
+            break;
+          case 2:
+            vgGetParameteriv(a, type, in.range<VGint>(-1, 2), values);
+            break;
+          default:
+            checkedOn(a, [&] { vgSetParameteri(a, type, in.integer()); });
+            break;
+        }
+        break;
+      }
+      default: {
+        static constexpr int32_t kKeys[] = {VG_IMAGE_FORMAT_QUERY, VG_PATH_DATATYPE_QUERY};
+        const VGint key = in.oneOf(kKeys);
+        const VGHardwareQueryResult r = vgHardwareQuery(VGHardwareQueryType(key), in.integer());
+        TQ_FUZZ_CHECK(r == VG_HARDWARE_UNACCELERATED);
+        break;
+      }
+    }
+    tqfuzz::takeError();
+  }
+  tq::destroyContext();
+  TQ_FUZZ_CHECK(tq::pixelStoreBytesInUse() == 0);
+  return 0;
+}
