@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <initializer_list>
+#include <limits>
 #include <new>
 
 #include "gl/state.hpp"
@@ -562,16 +563,23 @@ int GlRenderer::packTrapezoids(const std::vector<Trapezoid>& trapezoids, size_t 
 
 // A paint's uniforms, worked out once a fill for all its programs.
 struct GlRenderer::PaintUniforms {
+  explicit PaintUniforms(const DrawPaint& paint);
   const DrawPaint* paint;
-  float color[4];  // premultiplied
-  float linear[3];
-  float paintX[3];
-  float paintY[3];
-  float radial[4];
-  int spread;
+  float color[4] = {};  // premultiplied
+  float linear[3] = {};
+  float paintX[3] = {};
+  float paintY[3] = {};
+  float radial[4] = {};
+  int spread = 0;
 };
 
 namespace {
+
+// Extreme geometry must not overflow the conversion (undefined behaviour).
+float toFloat(double v) {
+  return float(std::clamp(v, -double(std::numeric_limits<float>::max()),
+                          double(std::numeric_limits<float>::max())));
+}
 
 int spreadCode(VGColorRampSpreadMode spread) {
   switch (spread) {
@@ -585,6 +593,37 @@ int spreadCode(VGColorRampSpreadMode spread) {
 }
 
 }  // namespace
+
+GlRenderer::PaintUniforms::PaintUniforms(const DrawPaint& p) : paint(&p) {
+  const float a = p.color[3];
+  for (int i = 0; i < 3; ++i) color[i] = p.color[size_t(i)] * a;
+  color[3] = a;
+  spread = spreadCode(p.spread);
+  const float* m = p.surfaceToPaint.m;
+  if (p.kind == PaintKind::kLinearGradient) {
+    // t = a . (M s) - a . p0 with a = d / d . d, as one plane over the surface.
+    const double dx = double(p.p1.x) - p.p0.x, dy = double(p.p1.y) - p.p0.y;
+    const double ax = dx / (dx * dx + dy * dy), ay = dy / (dx * dx + dy * dy);
+    linear[0] = toFloat(ax * m[0] + ay * m[1]);
+    linear[1] = toFloat(ax * m[3] + ay * m[4]);
+    linear[2] = toFloat(ax * (m[6] - double(p.p0.x)) + ay * (m[7] - double(p.p0.y)));
+  } else if (p.kind == PaintKind::kRadialGradient) {
+    // Paint space from the focal point.
+    paintX[0] = m[0];
+    paintX[1] = m[3];
+    paintX[2] = toFloat(double(m[6]) - p.focus.x);
+    paintY[0] = m[1];
+    paintY[1] = m[4];
+    paintY[2] = toFloat(double(m[7]) - p.focus.y);
+    const double fx = double(p.focus.x) - p.center.x;
+    const double fy = double(p.focus.y) - p.center.y;
+    const double r = p.radius;
+    radial[0] = toFloat(fx);
+    radial[1] = toFloat(fy);
+    radial[2] = p.radius;
+    radial[3] = toFloat(1.0 / (r * r - fx * fx - fy * fy));
+  }
+}
 
 void GlRenderer::setPaint(Program& program, const PaintUniforms& u) {
   const DrawPaint& paint = *u.paint;
@@ -666,33 +705,7 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
   DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
 
-  PaintUniforms u{};
-  u.paint = &paint;
-  const float a = paint.color[3];
-  for (int i = 0; i < 3; ++i) u.color[i] = paint.color[size_t(i)] * a;
-  u.color[3] = a;
-  u.spread = spreadCode(paint.spread);
-  const float* m = paint.surfaceToPaint.m;
-  if (paint.kind == PaintKind::kLinearGradient) {
-    // t = a . (M s) - a . p0 with a = d / d . d, as one plane over the surface.
-    const double dx = double(paint.p1.x) - paint.p0.x, dy = double(paint.p1.y) - paint.p0.y;
-    const double ax = dx / (dx * dx + dy * dy), ay = dy / (dx * dx + dy * dy);
-    u.linear[0] = float(ax * m[0] + ay * m[1]);
-    u.linear[1] = float(ax * m[3] + ay * m[4]);
-    u.linear[2] = float(ax * (m[6] - double(paint.p0.x)) + ay * (m[7] - double(paint.p0.y)));
-  } else if (paint.kind == PaintKind::kRadialGradient) {
-    const float paintX[3] = {m[0], m[3], float(double(m[6]) - paint.focus.x)};
-    const float paintY[3] = {m[1], m[4], float(double(m[7]) - paint.focus.y)};
-    std::copy(paintX, paintX + 3, u.paintX);
-    std::copy(paintY, paintY + 3, u.paintY);
-    const double fx = double(paint.focus.x) - paint.center.x;
-    const double fy = double(paint.focus.y) - paint.center.y;
-    const double r = paint.radius;
-    u.radial[0] = float(fx);
-    u.radial[1] = float(fy);
-    u.radial[2] = float(r);
-    u.radial[3] = float(1.0 / (r * r - fx * fx - fy * fy));
-  }
+  const PaintUniforms u(paint);
   BlendSetup setup = blendFor(mode);
 
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
