@@ -46,6 +46,11 @@ void frame(VGPath morph, VGPath apple, VGPath pear, int i) {
   vgTranslate(200, 200);
   vgScale(1, -1);
   vgDrawPath(morph, VG_FILL_PATH);
+  // Stroked too, solid and dashed in turn.
+  const VGfloat dashes[2] = {8, 4};
+  vgSetf(VG_STROKE_LINE_WIDTH, 3);
+  vgSetfv(VG_STROKE_DASH_PATTERN, i % 2 ? 2 : 0, dashes);
+  vgDrawPath(morph, VG_STROKE_PATH);
 }
 
 // The names OpenGL hands out next for textures, framebuffers and vertex
@@ -68,7 +73,7 @@ struct NextNames {
 
 }  // namespace
 
-TEST(SteadyState, MorphFramesAllocateNothing) {
+TEST(SteadyState, MorphFramesFilledAndStrokedAllocateNothing) {
   VGPath apple = outline(APPLE_COORDS), pear = outline(PEAR_COORDS);
   VGPath morph =
       vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, VG_PATH_CAPABILITY_ALL);
