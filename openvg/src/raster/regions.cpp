@@ -61,6 +61,11 @@ void Rasterizer::resolveClashes(int stripRow, uint8_t* dst, bool evenOdd) {
     if (p.first < width_) columns_.push_back(Column{p.first, p.last, p.chain});
   sortFew(columns_, [](const Column& a, const Column& b) { return a.first < b.first; });
   bool resolved = false;
+  // Each cluster reads the whole row: past this many pieces read, the row's
+  // other clusters keep the summed result, so hostile rows of many clashes
+  // stay bounded.
+  constexpr size_t kRowWork = size_t(1) << 20;
+  size_t work = 0;
   for (size_t i = 0; i < columns_.size();) {
     const int c0 = columns_[i].first;
     int reach = columns_[i].last;
@@ -80,7 +85,8 @@ void Rasterizer::resolveClashes(int stripRow, uint8_t* dst, bool evenOdd) {
         break;
       }
     }
-    if (b != a && (many || !keepsTwoWindings(row, a, b, y))) {
+    if (b != a && work < kRowWork && (many || !keepsTwoWindings(row, a, b, y))) {
+      work += row.size();
       resolveCluster(stripRow, c0, reach, dst, evenOdd);
       resolved = true;
     }
@@ -169,7 +175,9 @@ void Rasterizer::resolveCluster(int stripRow, int c0, int c1, uint8_t* dst, bool
   }
   if (pieces_.size() > kSlabbedPieces) return;
   const int count = c1 - c0 + 1;
-  clusterCells_.assign(size_t(count) + 1, 0.0f);
+  // One cell more than the cluster's columns: a piece on its right side
+  // (x == count) writes its next cell too.
+  clusterCells_.assign(size_t(count) + 2, 0.0f);
   float* cells = clusterCells_.data();
 
   auto xAt = [](const Piece& p, double y) { return y >= p.y1 ? p.x1 : p.x0 + (y - p.y0) * p.dxdy; };
