@@ -189,24 +189,20 @@ inline VGErrorCode takeError() {
   return e;
 }
 
-// Changes the matrix of any mode, usually the path matrix: any entries (the
-// call rejects non-finite ones), or the transform calls with any arguments.
-// Leaves the path matrix current.
-inline void changePathMatrix(Input& in) {
-  if (in.pick(4) == 0) vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE + in.pick(4));
-  switch (in.pick(7)) {
-    case 0: {
-      VGfloat m[9];
+// One of the matrix calls on the current matrix, with any arguments:
+// `choice` 0 to 6 loads, multiplies, translates, scales, shears, rotates or
+// loads the identity.
+inline void matrixOperation(Input& in, int choice) {
+  VGfloat m[9];
+  switch (choice) {
+    case 0:
       for (float& v : m) v = in.number();
       vgLoadMatrix(m);
       break;
-    }
-    case 1: {
-      VGfloat m[9];
+    case 1:
       for (float& v : m) v = in.number();
       vgMultMatrix(m);
       break;
-    }
     case 2: {
       const float a = in.number(), b = in.number();
       vgTranslate(a, b);
@@ -229,6 +225,14 @@ inline void changePathMatrix(Input& in) {
       vgLoadIdentity();
       break;
   }
+}
+
+// Changes the matrix of any mode, usually the path matrix: any entries (the
+// call rejects non-finite ones), or the transform calls with any arguments.
+// Leaves the path matrix current.
+inline void changePathMatrix(Input& in) {
+  if (in.pick(4) == 0) vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE + in.pick(4));
+  matrixOperation(in, in.pick(7));
   vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
 }
 

@@ -276,48 +276,19 @@ void matrixCall(Input& in) {
       VG_MATRIX_PATH_USER_TO_SURFACE, VG_MATRIX_IMAGE_USER_TO_SURFACE, VG_MATRIX_FILL_PAINT_TO_USER,
       VG_MATRIX_STROKE_PAINT_TO_USER, VG_MATRIX_GLYPH_USER_TO_SURFACE};
   if (in.flag()) vgSeti(VG_MATRIX_MODE, in.oneOf(kModes));
-  VGfloat m[9];
-  switch (in.pick(8)) {
-    case 0:
-      for (float& v : m) v = in.number();
-      vgLoadMatrix(m);
-      break;
-    case 1:
-      for (float& v : m) v = in.number();
-      vgMultMatrix(m);
-      break;
-    case 2: {
-      const float a = in.number(), b = in.number();
-      vgTranslate(a, b);
-      break;
-    }
-    case 3: {
-      const float a = in.number(), b = in.number();
-      vgScale(a, b);
-      break;
-    }
-    case 4: {
-      const float a = in.number(), b = in.number();
-      vgShear(a, b);
-      break;
-    }
-    case 5:
-      vgRotate(in.number());
-      break;
-    case 6:
-      vgLoadIdentity();
-      break;
-    default: {
-      // Null and misaligned matrix pointers.
-      alignas(4) unsigned char raw[9 * sizeof(VGfloat) + 1] = {};
-      VGfloat* p = in.flag() ? nullptr : reinterpret_cast<VGfloat*>(raw + 1);
-      if (in.flag())
-        vgLoadMatrix(p);
-      else
-        vgGetMatrix(p);
-      break;
-    }
+  const int choice = in.pick(8);
+  if (choice < 7) {
+    tqfuzz::matrixOperation(in, choice);
+  } else {
+    // Null and misaligned matrix pointers.
+    alignas(4) unsigned char raw[9 * sizeof(VGfloat) + 1] = {};
+    VGfloat* p = in.flag() ? nullptr : reinterpret_cast<VGfloat*>(raw + 1);
+    if (in.flag())
+      vgLoadMatrix(p);
+    else
+      vgGetMatrix(p);
   }
+  VGfloat m[9];
   tqfuzz::takeError();
   const VGint saved = vgGeti(VG_MATRIX_MODE);
   for (int32_t mode : kModes) {
