@@ -57,8 +57,10 @@ void setParam(Context& ctx, Target&& target, VGint type, VGint count, const T* v
   if (count < 0 || (count > 0 && !isAlignedPointer<T>(values)))
     TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
   const bool badCount = shape->size != 0 ? count != shape->size
-                                         : count > shape->maxSize || count % shape->multiple != 0;
+                                         : (count > shape->maxSize && !shape->keepFirst) ||
+                                               count % shape->multiple != 0;
   if (badCount) TQ_RETURN_ERROR(&ctx, VG_ILLEGAL_ARGUMENT_ERROR);
+  if (shape->size == 0) count = std::min(count, shape->maxSize);
   if (shape->readOnly) return;
   // On the stack: applications set colours every frame, and that must not
   // allocate. Every parameter's largest count fits.

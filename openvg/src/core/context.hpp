@@ -23,10 +23,11 @@ inline constexpr int kMaxColorRampStops = 32;
 // How a context or object parameter is passed: the shared rules of the
 // vgSet*/vgGet* families depend only on this.
 struct ParamShape {
-  int size = 1;           // 1: scalar; n > 1: exactly n values; 0: variable length
-  int maxSize = 0;        // variable length: the most values accepted
-  int multiple = 1;       // variable length: the count must be a multiple of this
-  bool readOnly = false;  // sets are validated, then ignored
+  int size = 1;            // 1: scalar; n > 1: exactly n values; 0: variable length
+  int maxSize = 0;         // variable length: the most values accepted
+  int multiple = 1;        // variable length: the count must be a multiple of this
+  bool keepFirst = false;  // variable length: longer counts keep the first maxSize values
+  bool readOnly = false;   // sets are validated, then ignored
 };
 
 struct Context;

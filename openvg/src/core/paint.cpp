@@ -33,7 +33,9 @@ std::optional<ParamShape> paintParamShape(VGint type) {
     case VG_PAINT_RADIAL_GRADIENT:
       return ParamShape{.size = 5};
     case VG_PAINT_COLOR_RAMP_STOPS:
-      return ParamShape{.size = 0, .maxSize = 5 * kMaxColorRampStops, .multiple = 5};
+      // Stops past the limit are dropped, not refused.
+      return ParamShape{
+          .size = 0, .maxSize = 5 * kMaxColorRampStops, .multiple = 5, .keepFirst = true};
     default:
       return std::nullopt;
   }
