@@ -369,3 +369,50 @@ TEST(NoContextImages, CallsAreHarmless) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a texture is made from: the store's pixels in any colour class as
+// premultiplied sRGB, with each write giving the store a new version.
+TEST_F(Images, TexelsArePremultipliedSrgbAndWritesChangeTheVersion) {
+  struct Case {
+    VGImageFormat format;
+    uint32_t pixel;  // in the format, as vgImageSubData takes it
+    std::array<int, 4> texel;
+  } cases[] = {
+      {VG_sRGBA_8888, 0x80402040, {32, 16, 8, 64}},
+      {VG_sRGBA_8888_PRE, 0x30201040, {48, 32, 16, 64}},
+      {VG_sRGBX_8888, 0x80402000, {128, 64, 32, 255}},
+      // Linear 0.5 is sRGB 0.7354, times alpha 0.5.
+      {VG_lRGBA_8888, 0x80000080, {94, 0, 0, 128}},
+      // Premultiplied linear 0.25 at alpha 0.5 is 0.5 before premultiplying.
+      {VG_lRGBA_8888_PRE, 0x40000080, {94, 0, 0, 128}},
+      {VG_A_8, 0x80, {128, 128, 128, 128}},
+      {VG_sL_8, 0x55, {85, 85, 85, 255}},
+  };
+  for (const Case& c : cases) {
+    const VGImage image = vgCreateImage(c.format, 3, 2, VG_IMAGE_QUALITY_FASTER);
+    const tq::Image* img = tq::lookupImage(*ctx, image);
+    ASSERT_NE(img, nullptr);
+    const uint64_t before = img->store->version;
+    vgImageSubData(image, &c.pixel, 4, c.format, 1, 1, 1, 1);
+    const uint64_t written = img->store->version;
+    EXPECT_NE(written, before) << c.format;
+    std::vector<uint8_t> texels(4 * 4, 0xEE);
+    // Child-sized: the two right pixels of the top row, then of the bottom.
+    tq::premultipliedSrgbTexels(*img->store, tq::IntRect{1, 0, 2, 2}, texels.data());
+    for (int k = 0; k < 4; ++k)
+      EXPECT_NEAR(texels[8 + size_t(k)], c.texel[size_t(k)], 1) << c.format << " channel " << k;
+    vgClearImage(image, 0, 0, 1, 1);
+    EXPECT_NE(img->store->version, written);
+    vgDestroyImage(image);
+  }
+  const VGImage a = vgCreateImage(VG_sRGBA_8888, 2, 2, VG_IMAGE_QUALITY_FASTER);
+  const VGImage b = vgCreateImage(VG_sRGBA_8888, 2, 2, VG_IMAGE_QUALITY_FASTER);
+  const uint64_t version = tq::lookupImage(*ctx, b)->store->version;
+  vgCopyImage(b, 0, 0, a, 0, 0, 1, 1, VG_FALSE);
+  EXPECT_NE(tq::lookupImage(*ctx, b)->store->version, version);
+  EXPECT_NE(tq::lookupImage(*ctx, a)->store->id, tq::lookupImage(*ctx, b)->store->id);
+}
+
+}  // namespace

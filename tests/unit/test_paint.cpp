@@ -416,3 +416,82 @@ TEST_F(Paints, AFocalPointOutsideTheCircleIsMovedJustInsideIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Patterns: vgPaintPattern's errors, what a draw paints with, and which
+// sampling each image quality gets.
+TEST_F(Paints, APatternDrawsItsImageOrElseTheColour) {
+  const VGPaint p = vgCreatePaint();
+  const VGImage image = vgCreateImage(VG_sRGBA_8888, 5, 7, VG_IMAGE_QUALITY_FASTER);
+  const VGPath path = vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, 0);
+  vgPaintPattern(p, path);
+  EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
+  vgPaintPattern(image, image);
+  EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
+  vgSetParameteri(p, VG_PAINT_TYPE, VG_PAINT_TYPE_PATTERN);
+  const Colour red{1, 0, 0, 1};
+  vgSetParameterfv(p, VG_PAINT_COLOR, 4, red.data());
+  vgSetPaint(p, VG_FILL_PATH);
+  EXPECT_EQ(tq::drawPaintFor(*ctx, VG_FILL_PATH).kind, tq::PaintKind::kColor);
+  EXPECT_EQ(tq::drawPaintFor(*ctx, VG_FILL_PATH).color, red);
+
+  vgPaintPattern(p, image);
+  const VGfloat fill[4] = {0.5f, 2, -1, 0.25f};
+  vgSetfv(VG_TILE_FILL_COLOR, 4, fill);
+  vgSetParameteri(p, VG_PAINT_PATTERN_TILING_MODE, VG_TILE_REFLECT);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_FILL_PAINT_TO_USER);
+  vgScale(2, 4);
+  tq::DrawPaint d = tq::drawPaintFor(*ctx, VG_FILL_PATH);
+  EXPECT_EQ(d.kind, tq::PaintKind::kPattern);
+  EXPECT_EQ(d.tiling, VG_TILE_REFLECT);
+  EXPECT_EQ(d.pattern.rect.width, 5);
+  EXPECT_EQ(d.pattern.rect.height, 7);
+  EXPECT_EQ(d.tileFill, (Colour{0.5f, 1, 0, 0.25f}));
+  EXPECT_FALSE(d.isOpaque());
+  EXPECT_FLOAT_EQ(d.surfaceToPaint.apply({8, 8}).y, 2);
+
+  // The image's handle dies with it; the paint keeps its pixels.
+  const size_t held = tq::pixelStoreBytesInUse();
+  vgDestroyImage(image);
+  EXPECT_EQ(tq::pixelStoreBytesInUse(), held);
+  EXPECT_EQ(tq::drawPaintFor(*ctx, VG_FILL_PATH).kind, tq::PaintKind::kPattern);
+  vgPaintPattern(p, image);
+  EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
+  vgPaintPattern(p, VG_INVALID_HANDLE);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  EXPECT_LT(tq::pixelStoreBytesInUse(), held);
+  EXPECT_EQ(tq::drawPaintFor(*ctx, VG_FILL_PATH).kind, tq::PaintKind::kColor);
+
+  // A paint space squashed flat paints the colour too.
+  const VGImage other = vgCreateImage(VG_sRGBA_8888, 2, 2, VG_IMAGE_QUALITY_FASTER);
+  vgPaintPattern(p, other);
+  vgScale(0, 1);
+  EXPECT_EQ(tq::drawPaintFor(*ctx, VG_FILL_PATH).kind, tq::PaintKind::kColor);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+}
+
+TEST(ImageSampling, TheBestAllowedQualityNotAboveTheRequested) {
+  using tq::Sampling;
+  constexpr VGbitfield N = VG_IMAGE_QUALITY_NONANTIALIASED, F = VG_IMAGE_QUALITY_FASTER,
+                       B = VG_IMAGE_QUALITY_BETTER;
+  struct Case {
+    VGImageQuality requested;
+    VGbitfield allowed;
+    Sampling sampling;
+  } cases[] = {
+      {VG_IMAGE_QUALITY_NONANTIALIASED, N | F | B, Sampling::kNearest},
+      {VG_IMAGE_QUALITY_FASTER, N | F | B, Sampling::kBilinear},
+      {VG_IMAGE_QUALITY_BETTER, N | F | B, Sampling::kMipmapped},
+      {VG_IMAGE_QUALITY_BETTER, N | F, Sampling::kBilinear},
+      {VG_IMAGE_QUALITY_BETTER, N, Sampling::kNearest},
+      {VG_IMAGE_QUALITY_FASTER, N | B, Sampling::kNearest},
+      {VG_IMAGE_QUALITY_NONANTIALIASED, F | B, Sampling::kBilinear},
+      {VG_IMAGE_QUALITY_FASTER, B, Sampling::kMipmapped},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(tq::samplingFor(c.requested, c.allowed), c.sampling)
+        << c.requested << " of " << c.allowed;
+}
+
+}  // namespace

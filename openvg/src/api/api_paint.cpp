@@ -4,6 +4,7 @@
 
 #include "api/entry.hpp"
 #include "core/context.hpp"
+#include "core/image.hpp"
 #include "core/objects.hpp"
 #include "core/paint.hpp"
 
@@ -62,6 +63,18 @@ VG_API_CALL VGuint VG_API_ENTRY vgGetColor(VGPaint paint) VG_API_EXIT {
   const tq::Paint* p = tq::lookupPaint(*ctx, paint);
   TQ_IF_ERROR(ctx, !p, VG_BAD_HANDLE_ERROR, 0);
   return tq::packColor(p->color);
+}
+
+VG_API_CALL void VG_API_ENTRY vgPaintPattern(VGPaint paint, VGImage pattern) VG_API_EXIT {
+  TQ_GET_CONTEXT();
+  tq::Paint* p = tq::lookupPaint(*ctx, paint);
+  const tq::Image* image = pattern == VG_INVALID_HANDLE ? nullptr : tq::lookupImage(*ctx, pattern);
+  TQ_IF_ERROR(ctx, !p || (pattern != VG_INVALID_HANDLE && !image), VG_BAD_HANDLE_ERROR);
+  // No image is ever a rendering target, so VG_IMAGE_IN_USE_ERROR cannot arise.
+  if (image)
+    p->pattern = tq::PatternImage{image->store, image->rect, image->allowedQuality};
+  else
+    p->pattern.reset();
 }
 
 }  // extern "C"

@@ -49,6 +49,11 @@ PixelStore::~PixelStore() { gStoreBytes -= size_t(width) * size_t(height) * 4; }
 
 size_t pixelStoreBytesInUse() { return gStoreBytes; }
 
+uint64_t PixelStore::newStoreVersion() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+
 ImageLineage::~ImageLineage() {
   // A long chain of children would otherwise free itself recursively.
   std::shared_ptr<ImageLineage> next = std::move(parent);
@@ -93,6 +98,7 @@ void clearImage(Image& image, const IntRect& rect, const std::array<float, 4>& c
   const Rgba given{color[0], color[1], color[2], color[3]};
   const std::array<uint8_t, 4> fill =
       storedPixel(*image.format, convertColor(given, kClearFormat, *image.format));
+  image.store->touch();
   for (int64_t j = 0; j < c.height; ++j) {
     uint8_t* row = image.store->pixel(image.rect.x + int(c.x), image.rect.y + int(c.y + j));
     for (int64_t i = 0; i < c.width; ++i) std::memcpy(row + i * 4, fill.data(), 4);
@@ -103,6 +109,7 @@ void writeImagePixels(Image& image, const void* data, VGint stride, const Format
                       VGint x, VGint y, VGint width, VGint height) {
   const Clipped c = clipToImage(image.width(), image.height(), x, y, width, height);
   if (c.empty()) return;
+  image.store->touch();
   const auto* base = static_cast<const uint8_t*>(data);
   for (int64_t j = 0; j < c.height; ++j) {
     const uint8_t* src = base + (c.dataY + j) * int64_t(stride);
@@ -145,6 +152,7 @@ void copyImagePixels(Image& dst, VGint dx, VGint dy, const Image& src, VGint sx,
   const int64_t w = i1 - i0;
   const int64_t srcX = src.rect.x + sx + i0, srcY = src.rect.y + sy + j0;
   const int64_t dstX = dst.rect.x + dx + i0, dstY = dst.rect.y + dy + j0;
+  dst.store->touch();
   if (src.format == dst.format) {
     // Children share their parent's format, so this covers one store: rows
     // run away from the overlap and memmove handles a shared row.
@@ -163,6 +171,38 @@ void copyImagePixels(Image& dst, VGint dx, VGint dy, const Image& src, VGint sx,
       const std::array<uint8_t, 4> p = storedPixel(
           *dst.format, convertColor(storedColor(from + i * 4), *src.format, *dst.format));
       std::memcpy(to + i * 4, p.data(), 4);
+    }
+  }
+}
+
+void premultipliedSrgbTexels(const PixelStore& store, const IntRect& rect, uint8_t* out) {
+  // Per-pixel powers would cost more than the upload: the transfer
+  // function of each byte comes from a table, and only linear premultiplied
+  // colours, which must be divided by alpha first, take the general path.
+  std::array<float, 256> toSrgb{};
+  if (store.cls.linear)
+    for (int v = 0; v < 256; ++v) toSrgb[size_t(v)] = linearToSrgb(float(v) / 255.0f) * 255.0f;
+  for (int j = 0; j < rect.height; ++j) {
+    const uint8_t* src = store.pixel(rect.x, rect.y + j);
+    for (int i = 0; i < rect.width; ++i, src += 4, out += 4) {
+      const unsigned a = src[3];
+      if (!store.cls.linear && store.cls.premultiplied) {
+        std::memcpy(out, src, 4);
+        continue;
+      }
+      if (!store.cls.linear) {
+        for (int k = 0; k < 3; ++k) out[k] = uint8_t((src[k] * a + 127) / 255);
+      } else if (!store.cls.premultiplied) {
+        for (int k = 0; k < 3; ++k)
+          out[k] = uint8_t(std::lround(toSrgb[src[k]] * float(a) / 255.0f));
+      } else {
+        const float inv = a ? 255.0f / float(a) : 0.0f;
+        for (int k = 0; k < 3; ++k) {
+          const float straight = std::min(float(src[k]) * inv, 255.0f) / 255.0f;
+          out[k] = uint8_t(std::lround(linearToSrgb(straight) * float(a)));
+        }
+      }
+      out[3] = uint8_t(a);
     }
   }
 }

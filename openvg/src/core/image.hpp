@@ -40,6 +40,11 @@ struct PixelStore {
   PixelStore(const PixelStore&) = delete;
   PixelStore& operator=(const PixelStore&) = delete;
 
+  // A new version after every write, so that a texture made from the pixels
+  // knows when it is stale; numbers are never reused, by any store.
+  void touch() { version = newStoreVersion(); }
+  static uint64_t newStoreVersion();
+
   uint8_t* pixel(int x, int y) { return bytes.get() + (size_t(y) * size_t(width) + size_t(x)) * 4; }
   const uint8_t* pixel(int x, int y) const {
     return bytes.get() + (size_t(y) * size_t(width) + size_t(x)) * 4;
@@ -49,6 +54,9 @@ struct PixelStore {
   int height;
   ColorClass cls;
   std::unique_ptr<uint8_t[]> bytes;
+  // Names the store for as long as the process runs (never reused).
+  uint64_t id = newStoreVersion();
+  uint64_t version = newStoreVersion();
 };
 
 // Bytes held by all pixel stores alive now (what images cost, and a check that
@@ -101,6 +109,11 @@ void writeImagePixels(Image& image, const void* data, VGint stride, const Format
                       VGint x, VGint y, VGint width, VGint height);
 void readImagePixels(const Image& image, void* data, VGint stride, const FormatInfo& format,
                      VGint x, VGint y, VGint width, VGint height);
+
+// The pixels of rect (inside the store) as 8-bit premultiplied sRGB RGBA,
+// rows from the lowest up, whatever the store's class: what a texture holds
+// so that filtering it mixes premultiplied colours of the surface's kind.
+void premultipliedSrgbTexels(const PixelStore& store, const IntRect& rect, uint8_t* out);
 
 // Copies src's rectangle at (sx, sy) to (dx, dy) of dst, clipped to both,
 // converting between their formats; overlapping pixels of one store copy as

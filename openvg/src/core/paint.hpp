@@ -1,5 +1,4 @@
-// A paint object. Colour and gradient paints are drawn; pattern parameters
-// are kept so that applications read back what they set.
+// A paint object: colour, gradients and patterns.
 #pragma once
 
 #include <VG/openvg.h>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "core/context.hpp"
+#include "core/image.hpp"
 
 namespace tq {
 
@@ -22,6 +22,14 @@ struct RampStop {
 // A number no ramp had before: a renderer that holds a ramp keyed by it
 // knows the ramp is still current, whichever paint it came from.
 std::uint64_t newRampVersion();
+
+// The image a pattern paint draws: the paint shares its pixels, so it still
+// draws them once the image is destroyed (whose handle dies at once).
+struct PatternImage {
+  std::shared_ptr<PixelStore> store;
+  IntRect rect;  // the image's pixels within the store
+  VGbitfield allowedQuality = 0;
+};
 
 struct Paint {
   VGPaintType type = VG_PAINT_TYPE_COLOR;
@@ -36,6 +44,8 @@ struct Paint {
   std::array<float, 4> linearGradient{0, 0, 1, 0};     // x0, y0, x1, y1
   std::array<float, 5> radialGradient{0, 0, 0, 0, 1};  // cx, cy, fx, fy, r
   VGTilingMode tilingMode = VG_TILE_FILL;
+  // Unset: a pattern paint draws as its colour.
+  std::optional<PatternImage> pattern;
 };
 
 // Paint parameters; nullopt for a type that is not one.

@@ -30,7 +30,20 @@ DrawPaint solid(const std::array<float, 4>& color) {
 
 }  // namespace
 
+Sampling samplingFor(VGImageQuality requested, VGbitfield allowed) {
+  constexpr VGImageQuality kLevels[3] = {VG_IMAGE_QUALITY_NONANTIALIASED, VG_IMAGE_QUALITY_FASTER,
+                                         VG_IMAGE_QUALITY_BETTER};
+  int level = requested == VG_IMAGE_QUALITY_BETTER ? 2 : requested == VG_IMAGE_QUALITY_FASTER;
+  while (level > 0 && !(allowed & kLevels[level])) --level;
+  if (!(allowed & kLevels[level]))
+    while (level < 2 && !(allowed & kLevels[level])) ++level;
+  return Sampling(level);
+}
+
 bool DrawPaint::isOpaque() const {
+  // Image pixels and the tile fill colour may be translucent: not worth a
+  // look at every pixel.
+  if (hasImage() || kind == PaintKind::kPattern) return false;
   if (kind == PaintKind::kColor) return color[3] >= 1.0f;
   for (int i = 0; i < stopCount; ++i)
     if (stopColors[size_t(i)][3] < 1.0f) return false;
@@ -52,8 +65,25 @@ bool invertAffine(const Matrix& m, Matrix& inverse) {
 }
 
 DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode) {
+  return drawPaintFor(ctx, mode, pathUserToSurface(ctx));
+}
+
+DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode, const Matrix& userToSurface) {
   const Paint* paint = boundPaint(ctx, mode);
   if (!paint) return solid({0, 0, 0, 1});
+  if (paint->type == VG_PAINT_TYPE_PATTERN) {
+    Matrix surfaceToPaint;
+    if (!paint->pattern || !invertAffine(userToSurface * paintToUser(ctx, mode), surfaceToPaint))
+      return solid(paint->color);
+    DrawPaint p;
+    p.kind = PaintKind::kPattern;
+    p.surfaceToPaint = surfaceToPaint;
+    p.pattern = {paint->pattern->store.get(), paint->pattern->rect,
+                 samplingFor(ctx.imageQuality, paint->pattern->allowedQuality)};
+    p.tiling = paint->tilingMode;
+    p.tileFill = clamped(ctx.tileFillColor);
+    return p;
+  }
   const bool linear = paint->type == VG_PAINT_TYPE_LINEAR_GRADIENT;
   if (!linear && paint->type != VG_PAINT_TYPE_RADIAL_GRADIENT) return solid(paint->color);
 
@@ -61,8 +91,7 @@ DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode) {
   const std::vector<RampStop>& ramp = paint->ramp;
   const DrawPaint lastStop = solid(ramp.back().color);
   Matrix surfaceToPaint;
-  if (!invertAffine(pathUserToSurface(ctx) * paintToUser(ctx, mode), surfaceToPaint))
-    return lastStop;
+  if (!invertAffine(userToSurface * paintToUser(ctx, mode), surfaceToPaint)) return lastStop;
 
   DrawPaint p;
   p.surfaceToPaint = surfaceToPaint;

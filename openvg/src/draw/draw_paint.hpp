@@ -9,11 +9,30 @@
 
 #include "core/context.hpp"
 #include "core/matrix.hpp"
+#include "core/rect.hpp"
 
 namespace tq {
 
-enum class PaintKind : std::uint8_t { kColor, kLinearGradient, kRadialGradient };
-inline constexpr int kPaintKinds = 3;
+struct PixelStore;  // core/image.hpp
+
+enum class PaintKind : std::uint8_t { kColor, kLinearGradient, kRadialGradient, kPattern };
+inline constexpr int kPaintKinds = 4;
+
+// How an image is sampled: the nearest pixel, bilinear between pixel
+// centres, or bilinear with filtering of minified images (mipmaps).
+enum class Sampling : std::uint8_t { kNearest, kBilinear, kMipmapped };
+
+// The sampling for the context's image quality among those the image allows:
+// the best allowed one not above what the context asks, else the lowest
+// allowed one.
+Sampling samplingFor(VGImageQuality requested, VGbitfield allowed);
+
+// Pixels of an image store drawn as a pattern or by vgDrawImage.
+struct ImageSource {
+  const PixelStore* store = nullptr;  // null: none
+  IntRect rect;                       // the image's pixels in the store
+  Sampling sampling = Sampling::kBilinear;
+};
 
 // A focal point farther from the centre than this fraction of the radius is
 // moved in to it: on the circle itself the gradient is infinite on the far
@@ -49,14 +68,36 @@ struct DrawPaint {
   Point center{0, 0}, focus{0, 0};
   float radius = 1;
 
+  // kPattern: the image, tiled in paint space (pixel (i, j) covers [i, i + 1]
+  // x [j, j + 1]), and, for VG_TILE_FILL, the colour outside it (clamped, not
+  // premultiplied).
+  ImageSource pattern;
+  VGTilingMode tiling = VG_TILE_FILL;
+  std::array<float, 4> tileFill{0, 0, 0, 0};
+
+  // vgDrawImage: the image drawn, and how it meets the paint (normal ignores
+  // the paint; multiply and stencil take it). surfaceToImage maps surface
+  // points to image points (projective: divide by the third coordinate).
+  ImageSource image;
+  VGImageMode imageMode = VG_DRAW_IMAGE_NORMAL;
+  Matrix surfaceToImage;
+
+  bool hasImage() const { return image.store != nullptr; }
+  // The image's channels weigh each colour channel separately: blending
+  // needs the second source colour to carry three alphas.
+  bool perChannelAlpha() const { return hasImage() && imageMode == VG_DRAW_IMAGE_STENCIL; }
+
   // Every pixel it paints is opaque, so fully covered pixels need no blending.
   bool isOpaque() const;
 };
 
-// The paint of mode (VG_FILL_PATH or VG_STROKE_PATH) as ctx draws it now.
+// The paint of mode (VG_FILL_PATH or VG_STROKE_PATH) as ctx draws it now,
+// through userToSurface (the path's matrix, or the image's for vgDrawImage).
 // A gradient with no extent (equal end points, a radius of 0 or less, or a
-// paint space squashed flat) paints the colour of its last stop; a pattern,
-// which is not drawn yet, paints the paint's colour.
+// paint space squashed flat) paints the colour of its last stop; a pattern
+// without an image, or whose paint space is squashed flat, paints the
+// paint's colour.
+DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode, const Matrix& userToSurface);
 DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode);
 
 // Sets inverse to the inverse of m's affine part; false when m is singular

@@ -152,10 +152,72 @@ vec4 paintAt() {
 }
 )";
 
-// outColor is the premultiplied paint scaled by coverage; outBlend is the
+// A pattern is an image texture in paint space; its sampler tiles it.
+const char* const PATTERN_PAINT = R"(
+uniform sampler2D uPattern;
+uniform vec3 uPatternX;  // surface to the pattern's texture coordinates
+uniform vec3 uPatternY;
+vec4 paintAt() {
+  vec3 s = vec3(gl_FragCoord.xy, 1.0);
+  return texture(uPattern, vec2(dot(uPatternX, s), dot(uPatternY, s)));
+}
+)";
+
+// What is drawn, premultiplied, and the alpha that weighs each colour
+// channel of the destination: the paint, or vgDrawImage's image alone, times
+// the paint, or as per-channel alpha through which the paint shows.
+const char* const PAINT_SOURCE = R"(
+vec4 sourceAt(out vec3 alphas) {
+  vec4 p = paintAt();
+  alphas = vec3(p.a);
+  return p;
+}
+)";
+
+// The image's matrix is projective: each pixel centre is mapped back and
+// divided by its third coordinate.
+const char* const IMAGE_AT = R"(
+uniform sampler2D uImage;
+uniform mat3 uImageMatrix;  // surface to the image's texture coordinates
+vec4 imageAt() {
+  vec3 q = uImageMatrix * vec3(gl_FragCoord.xy, 1.0);
+  return texture(uImage, q.xy / q.z);
+}
+)";
+
+const char* const IMAGE_NORMAL = R"(
+vec4 sourceAt(out vec3 alphas) {
+  vec4 i = imageAt();
+  alphas = vec3(i.a);
+  return i;
+}
+)";
+
+const char* const IMAGE_MULTIPLY = R"(
+vec4 sourceAt(out vec3 alphas) {
+  vec4 s = imageAt() * paintAt();
+  alphas = vec3(s.a);
+  return s;
+}
+)";
+
+// Premultiplied image channels are the image's colour times its alpha:
+// each channel's alpha is the paint's alpha times that.
+const char* const IMAGE_STENCIL = R"(
+vec4 sourceAt(out vec3 alphas) {
+  vec4 i = imageAt();
+  vec4 p = paintAt();
+  alphas = p.a * i.rgb;
+  return vec4(p.rgb * i.rgb, p.a * i.a);
+}
+)";
+
+// outColor is the premultiplied source scaled by coverage; outBlend is the
 // second source the blend stage uses as destination factor, which lets one
-// fixed-function blend express each mode exactly with coverage. Darken and
-// lighten are not linear in the destination, so they read a copy of it.
+// fixed-function blend express each mode exactly with coverage, with a
+// separate alpha for each colour channel where an image stencils the paint.
+// Darken and lighten are not linear in the destination, so they read a copy
+// of it.
 const char* const GENERAL_BLEND = R"(
 uniform sampler2D uDestination;
 uniform ivec2 uOrigin;
@@ -165,17 +227,21 @@ layout(location = 0, index = 1) out vec4 outBlend;
 void main() {
   ivec2 p = ivec2(gl_FragCoord.xy) - uOrigin;
   float c = coverageAt(p);
-  vec4 paint = paintAt();
+  vec3 alphas;
+  vec4 paint = sourceAt(alphas);
   vec4 s = paint * c;
+  vec4 a = vec4(alphas, paint.a) * c;
   outColor = s;
   outBlend = vec4(1.0 - c);
   if (uMode == 1) {
-    outBlend = vec4(1.0 - c + c * paint.a);
+    outBlend = vec4(1.0 - c) + a;
   } else if (uMode == 2) {
-    outBlend = vec4(vec3(1.0 - s.a) + s.rgb, 1.0);
+    outBlend = vec4(vec3(1.0) - a.rgb + s.rgb, 1.0);
+  } else if (uMode == 5) {
+    outBlend = vec4(1.0) - a;
   } else if (uMode >= 3) {
     vec4 d = texelFetch(uDestination, p, 0);
-    vec3 over = s.rgb + d.rgb * (1.0 - s.a);
+    vec3 over = s.rgb + d.rgb * (1.0 - a.rgb);
     vec3 under = d.rgb + s.rgb * (1.0 - d.a);
     vec3 rgb = uMode == 3 ? min(over, under) : max(over, under);
     outColor = vec4(rgb, s.a + d.a * (1.0 - s.a));
@@ -189,7 +255,8 @@ const char* const SIMPLE_BLEND = R"(
 uniform ivec2 uOrigin;
 out vec4 outColor;
 void main() {
-  outColor = paintAt() * coverageAt(ivec2(gl_FragCoord.xy) - uOrigin);
+  vec3 alphas;
+  outColor = sourceAt(alphas) * coverageAt(ivec2(gl_FragCoord.xy) - uOrigin);
 }
 )";
 
@@ -198,7 +265,8 @@ void main() {
 const char* const SOLID_BLEND = R"(
 out vec4 outColor;
 void main() {
-  outColor = paintAt();
+  vec3 alphas;
+  outColor = sourceAt(alphas);
 }
 )";
 
@@ -207,7 +275,8 @@ enum ShaderMode {
   MODE_DST_IN = 1,
   MODE_MULTIPLY = 2,
   MODE_DARKEN = 3,
-  MODE_LIGHTEN = 4
+  MODE_LIGHTEN = 4,
+  MODE_OVER = 5  // source-over with an alpha per colour channel
 };
 
 struct BlendSetup {
@@ -218,7 +287,7 @@ struct BlendSetup {
   GLenum dst;
 };
 
-BlendSetup blendFor(VGBlendMode mode) {
+BlendSetup blendFor(VGBlendMode mode, bool perChannelAlpha) {
   switch (mode) {
     case VG_BLEND_SRC:
       return {MODE_PLAIN, true, GL_ONE, GL_SRC1_COLOR};
@@ -240,6 +309,7 @@ BlendSetup blendFor(VGBlendMode mode) {
       return {MODE_PLAIN, true, GL_ONE, GL_ONE};
     case VG_BLEND_SRC_OVER:
     default:
+      if (perChannelAlpha) return {MODE_OVER, true, GL_ONE, GL_SRC1_COLOR};
       return {MODE_PLAIN, true, GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
   }
 }
@@ -289,18 +359,42 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   const char* blend = key.blend == BlendClass::kGeneral  ? GENERAL_BLEND
                       : key.blend == BlendClass::kSimple ? SIMPLE_BLEND
                                                          : SOLID_BLEND;
-  GLuint fs = 0;
+  const char* paint = COLOR_PAINT;
+  const char* ramp = "";
   switch (key.paint) {
     case PaintKind::kColor:
-      fs = compile(GL_FRAGMENT_SHADER, {coverage, COLOR_PAINT, blend});
       break;
     case PaintKind::kLinearGradient:
-      fs = compile(GL_FRAGMENT_SHADER, {coverage, RAMP, LINEAR_PAINT, blend});
+      ramp = RAMP;
+      paint = LINEAR_PAINT;
       break;
     case PaintKind::kRadialGradient:
-      fs = compile(GL_FRAGMENT_SHADER, {coverage, RAMP, RADIAL_PAINT, blend});
+      ramp = RAMP;
+      paint = RADIAL_PAINT;
+      break;
+    case PaintKind::kPattern:
+      paint = PATTERN_PAINT;
       break;
   }
+  const char* image = "";
+  const char* source = PAINT_SOURCE;
+  switch (key.image) {
+    case ImageLayer::kNone:
+      break;
+    case ImageLayer::kNormal:
+      image = IMAGE_AT;
+      source = IMAGE_NORMAL;
+      break;
+    case ImageLayer::kMultiply:
+      image = IMAGE_AT;
+      source = IMAGE_MULTIPLY;
+      break;
+    case ImageLayer::kStencil:
+      image = IMAGE_AT;
+      source = IMAGE_STENCIL;
+      break;
+  }
+  const GLuint fs = compile(GL_FRAGMENT_SHADER, {coverage, ramp, paint, image, source, blend});
   if (!fs) return false;
   program.id = glCreateProgram();
   glAttachShader(program.id, vs);
@@ -327,6 +421,9 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   program.uStopColors = glGetUniformLocation(id, "uStopColors");
   program.uStopCount = glGetUniformLocation(id, "uStopCount");
   program.uPremultiplyAfter = glGetUniformLocation(id, "uPremultiplyAfter");
+  program.uPatternX = glGetUniformLocation(id, "uPatternX");
+  program.uPatternY = glGetUniformLocation(id, "uPatternY");
+  program.uImageMatrix = glGetUniformLocation(id, "uImageMatrix");
   GLint previousProgram = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
   glUseProgram(id);
@@ -334,8 +431,48 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   if (coverageSampler >= 0) glUniform1i(coverageSampler, 0);
   GLint destination = glGetUniformLocation(id, "uDestination");
   if (destination >= 0) glUniform1i(destination, 1);
+  GLint imageSampler = glGetUniformLocation(id, "uImage");
+  if (imageSampler >= 0) glUniform1i(imageSampler, ImageUnitsGuard::kImageUnit);
+  GLint patternSampler = glGetUniformLocation(id, "uPattern");
+  if (patternSampler >= 0) glUniform1i(patternSampler, ImageUnitsGuard::kPatternUnit);
   glUseProgram(GLuint(previousProgram));
   return true;
+}
+
+GlRenderer::ProgramKey GlRenderer::keyFor(const DrawPaint& paint, bool bufferCoverage,
+                                          BlendClass blend, PieceKind piece) {
+  ImageLayer image = ImageLayer::kNone;
+  PaintKind kind = paint.kind;
+  if (paint.hasImage()) {
+    switch (paint.imageMode) {
+      case VG_DRAW_IMAGE_MULTIPLY:
+        image = ImageLayer::kMultiply;
+        break;
+      case VG_DRAW_IMAGE_STENCIL:
+        image = ImageLayer::kStencil;
+        break;
+      default:
+        // The paint is not drawn: one program whatever it is.
+        image = ImageLayer::kNormal;
+        kind = PaintKind::kColor;
+        break;
+    }
+  }
+  return {kind, bufferCoverage, blend, piece, image};
+}
+
+bool GlRenderer::bindImages(const DrawPaint& paint) {
+  const bool paintDrawn = !paint.hasImage() || paint.imageMode != VG_DRAW_IMAGE_NORMAL;
+  if (paint.kind == PaintKind::kPattern && paintDrawn) {
+    // The border is what VG_TILE_FILL shows outside the image.
+    const std::array<float, 4>& c = paint.tileFill;
+    const std::array<float, 4> border{c[0] * c[3], c[1] * c[3], c[2] * c[3], c[3]};
+    if (!textures_.bind(ImageUnitsGuard::kPatternUnit, paint.pattern, wrapFor(paint.tiling),
+                        border))
+      return false;
+  }
+  return !paint.hasImage() ||
+         textures_.bind(ImageUnitsGuard::kImageUnit, paint.image, Wrap::kEdge, {});
 }
 
 GlRenderer::Program* GlRenderer::program(ProgramKey key) {
@@ -410,6 +547,7 @@ void GlRenderer::release() {
   if (destinationTexture_) glDeleteTextures(1, &destinationTexture_);
   if (destinationFramebuffer_) glDeleteFramebuffers(1, &destinationFramebuffer_);
   vertexArray_ = destinationTexture_ = destinationFramebuffer_ = 0;
+  textures_.release();
 }
 
 void GlRenderer::setSurface(int width, int height) {
@@ -475,6 +613,7 @@ void GlRenderer::trimScratch(size_t bytes) {
     destinationTexture_ = 0;
     destinationWidth_ = destinationHeight_ = 0;
   }
+  textures_.trim();
 }
 
 bool GlRenderer::ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,
@@ -570,6 +709,9 @@ struct GlRenderer::PaintUniforms {
   float paintX[3] = {};
   float paintY[3] = {};
   float radial[4] = {};
+  float patternX[3] = {};
+  float patternY[3] = {};
+  float image[9] = {};  // column by column
   int spread = 0;
 };
 
@@ -622,13 +764,35 @@ GlRenderer::PaintUniforms::PaintUniforms(const DrawPaint& p) : paint(&p) {
     radial[1] = toFloat(fy);
     radial[2] = p.radius;
     radial[3] = toFloat(1.0 / (r * r - fx * fx - fy * fy));
+  } else if (p.kind == PaintKind::kPattern) {
+    // Paint space is the pattern's pixels: texture coordinates are those
+    // over its size.
+    const double w = p.pattern.rect.width, h = p.pattern.rect.height;
+    for (int i = 0; i < 3; ++i) {
+      patternX[i] = toFloat(m[3 * i] / w);
+      patternY[i] = toFloat(m[3 * i + 1] / h);
+    }
+  }
+  if (p.hasImage()) {
+    const double w = p.image.rect.width, h = p.image.rect.height;
+    for (int i = 0; i < 3; ++i) {
+      image[3 * i] = toFloat(p.surfaceToImage.m[3 * i] / w);
+      image[3 * i + 1] = toFloat(p.surfaceToImage.m[3 * i + 1] / h);
+      image[3 * i + 2] = p.surfaceToImage.m[3 * i + 2];
+    }
   }
 }
 
 void GlRenderer::setPaint(Program& program, const PaintUniforms& u) {
   const DrawPaint& paint = *u.paint;
+  if (paint.hasImage()) glUniformMatrix3fv(program.uImageMatrix, 1, GL_FALSE, u.image);
   if (paint.kind == PaintKind::kColor) {
     glUniform4fv(program.uColor, 1, u.color);
+    return;
+  }
+  if (paint.kind == PaintKind::kPattern) {
+    glUniform3fv(program.uPatternX, 1, u.patternX);
+    glUniform3fv(program.uPatternY, 1, u.patternY);
     return;
   }
   if (program.rampVersion != paint.rampVersion) {
@@ -704,9 +868,11 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
   DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
+  ImageUnitsGuard imageUnits;
+  if (!bindImages(paint)) return;
 
   const PaintUniforms u(paint);
-  BlendSetup setup = blendFor(mode);
+  BlendSetup setup = blendFor(mode, paint.perChannelAlpha());
 
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, surfaceWidth_, surfaceHeight_);
@@ -748,7 +914,7 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   glBindVertexArray(vertexArray_);
   const BlendClass edge = setup.simple() ? BlendClass::kSimple : BlendClass::kGeneral;
   auto programFor = [&](BlendClass blend, PieceKind piece) {
-    return program({paint.kind, bufferCoverage_, blend, piece});
+    return program(keyFor(paint, bufferCoverage_, blend, piece));
   };
   if (blocks) {
     if (Program* p = programFor(edge, PieceKind::kPoint)) {

@@ -12,6 +12,7 @@
 #include "draw/compositor.hpp"
 #include "draw/draw_paint.hpp"
 #include "gl/pieces.hpp"
+#include "gl/textures.hpp"
 #include "raster/coverage.hpp"
 
 namespace tq {
@@ -75,22 +76,34 @@ class GlRenderer final : public Compositor {
   // pixels.
   enum class BlendClass : std::uint8_t { kGeneral, kSimple, kSolid };
   enum class PieceKind : std::uint8_t { kTrapezoid, kPoint };
+  // vgDrawImage's image and how it meets the paint, or none.
+  enum class ImageLayer : std::uint8_t { kNone, kNormal, kMultiply, kStencil };
   struct ProgramKey {
     PaintKind paint;
     bool bufferCoverage;
     BlendClass blend;
     PieceKind piece;
+    ImageLayer image = ImageLayer::kNone;
     int index() const {
-      return ((int(paint) * 2 + int(bufferCoverage)) * 3 + int(blend)) * 2 + int(piece);
+      return (((int(image) * kPaintKinds + int(paint)) * 2 + int(bufferCoverage)) * 3 +
+              int(blend)) *
+                 2 +
+             int(piece);
     }
   };
-  static constexpr int kProgramKeys = kPaintKinds * 2 * 3 * 2;
+  static constexpr int kProgramKeys = 4 * kPaintKinds * 2 * 3 * 2;
+  static ProgramKey keyFor(const DrawPaint& paint, bool bufferCoverage, BlendClass blend,
+                           PieceKind piece);
+  // Binds the paint's pattern and the drawn image to their units; false
+  // when one cannot be drawn.
+  bool bindImages(const DrawPaint& paint);
   struct Program {
     unsigned id = 0;
     bool failed = false;  // not made again draw after draw
     int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uSize = -1;
     int uLinear = -1, uPaintX = -1, uPaintY = -1, uRadial = -1, uSpread = -1;
     int uOffsets = -1, uStopColors = -1, uStopCount = -1, uPremultiplyAfter = -1;
+    int uPatternX = -1, uPatternY = -1, uImageMatrix = -1;
     // The ramp the program's uniforms hold (0: none yet).
     std::uint64_t rampVersion = 0;
   };
@@ -98,6 +111,7 @@ class GlRenderer final : public Compositor {
   Program* program(ProgramKey key);
   bool link(Program& program, ProgramKey key);
   Program programs_[kProgramKeys];
+  ImageTextures textures_;
   unsigned vertexShaders_[2] = {0, 0};  // by PieceKind
   // Blocks of pixels as points: along the outline with either blend, and
   // the fully covered ones merged into squares.

@@ -1,0 +1,385 @@
+// Images in a real window: pattern paints, vgDrawImage and the surface pixel
+// calls, held against colours worked out here from the image's pixels, the
+// matrices inverted here and pixels written and read by plain OpenGL.
+#include <VG/openvg.h>
+#include <epoxy/gl.h>
+// freeglut after epoxy, which must come before any GL header.
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "coverage_reference.hpp"
+#include "gl_window.hpp"
+
+using namespace tqtest;
+
+namespace {
+
+constexpr int W = 400;
+constexpr int H = 400;
+// One 8-bit step for the framebuffer's rounding and one for the texture's.
+constexpr double kTolerance = 2.0 / 255;
+// Bilinear weights are quantised by the texture unit.
+constexpr double kFilterTolerance = 4.0 / 255;
+
+using Colour = std::array<double, 4>;  // premultiplied
+
+// An image's pixels as the test knows them: opaque or not, sRGB, not
+// premultiplied, bottom row first.
+struct Picture {
+  int width, height;
+  std::vector<uint32_t> rgba;  // VG_sRGBA_8888 words
+  Colour at(int x, int y) const {
+    const uint32_t v = rgba[size_t(y) * size_t(width) + size_t(x)];
+    const double a = (v & 255) / 255.0;
+    return {((v >> 24) & 255) / 255.0 * a, ((v >> 16) & 255) / 255.0 * a,
+            ((v >> 8) & 255) / 255.0 * a, a};
+  }
+  VGImage make(VGbitfield quality = VG_IMAGE_QUALITY_NONANTIALIASED | VG_IMAGE_QUALITY_FASTER |
+                                    VG_IMAGE_QUALITY_BETTER) const {
+    VGImage image = vgCreateImage(VG_sRGBA_8888, width, height, quality);
+    vgImageSubData(image, rgba.data(), width * 4, VG_sRGBA_8888, 0, 0, width, height);
+    return image;
+  }
+};
+
+// Four by three distinct opaque colours.
+const Picture kTile{4,
+                    3,
+                    {0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFF00FF, 0xFF00FFFF, 0x00FFFFFF,
+                     0x808080FF, 0x402010FF, 0x10A0F0FF, 0xF0A010FF, 0x20F060FF, 0xFFFFFFFF}};
+
+Affine inverse(const Affine& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
+  r.e = -(r.a * m.e + r.c * m.f);
+  r.f = -(r.b * m.e + r.d * m.f);
+  return r;
+}
+
+void loadMatrix(VGMatrixMode mode, const Affine& m) {
+  vgSeti(VG_MATRIX_MODE, mode);
+  const VGfloat v[9] = {float(m.a), float(m.b), 0,          float(m.c), float(m.d),
+                        0,          float(m.e), float(m.f), 1};
+  vgLoadMatrix(v);
+}
+
+void clearTo(const std::array<float, 4>& c) {
+  vgSetfv(VG_CLEAR_COLOR, 4, c.data());
+  vgSeti(VG_SCISSORING, VG_FALSE);
+  vgClear(0, 0, W, H);
+}
+
+struct Pixels {
+  std::array<std::vector<float>, 4> rgba;
+  static Pixels read() {
+    Pixels p;
+    for (int ch = 0; ch < 4; ++ch) p.rgba[size_t(ch)] = readBackBuffer(W, H, ch);
+    return p;
+  }
+  double at(int x, int y, int ch) const { return rgba[size_t(ch)][size_t(y) * W + size_t(x)]; }
+};
+
+// Checks every 3rd pixel of the box against expected(centre), which may
+// decline a pixel (nullopt-like: returns false). Returns how many were
+// checked.
+int expectPixels(const Pixels& px, int x0, int x1, int y0, int y1, const char* what,
+                 const std::function<bool(Vec2, Colour&)>& expected, double tolerance,
+                 int channels = 3) {
+  int checked = 0, failures = 0;
+  double worst = 0;
+  for (int y = y0; y < y1; y += 3) {
+    for (int x = x0; x < x1; x += 3) {
+      Colour want;
+      if (!expected({x + 0.5, y + 0.5}, want)) continue;
+      ++checked;
+      for (int ch = 0; ch < channels; ++ch) {
+        const double err = std::abs(px.at(x, y, ch) - want[size_t(ch)]);
+        worst = std::max(worst, err);
+        if (err > tolerance && ++failures <= 3)
+          ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ") channel " << ch << " is "
+                        << px.at(x, y, ch) * 255 << "/255, expected " << want[size_t(ch)] * 255;
+      }
+    }
+  }
+  std::printf("%-48s %5d pixels, worst error %.2f/255\n", what, checked, worst * 255);
+  EXPECT_EQ(failures, 0) << what;
+  return checked;
+}
+
+VGPath rectPath(float x, float y, float w, float h) {
+  VGPath path =
+      vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, VG_PATH_CAPABILITY_ALL);
+  const VGubyte segments[5] = {VG_MOVE_TO_ABS, VG_LINE_TO_ABS, VG_LINE_TO_ABS, VG_LINE_TO_ABS,
+                               VG_CLOSE_PATH};
+  const VGfloat coords[8] = {x, y, x + w, y, x + w, y + h, x, y + h};
+  vgAppendPathData(path, 5, segments, coords);
+  return path;
+}
+
+// Texel index i of n under a tiling mode; -1 outside for VG_TILE_FILL.
+int tileIndex(int i, int n, VGTilingMode mode) {
+  switch (mode) {
+    case VG_TILE_PAD:
+      return std::clamp(i, 0, n - 1);
+    case VG_TILE_REPEAT:
+      return ((i % n) + n) % n;
+    case VG_TILE_REFLECT: {
+      const int k = ((i % (2 * n)) + 2 * n) % (2 * n);
+      return k < n ? k : 2 * n - 1 - k;
+    }
+    default:
+      return i >= 0 && i < n ? i : -1;
+  }
+}
+
+Colour texel(const Picture& pic, int i, int j, VGTilingMode mode, const Colour& fill) {
+  const int x = tileIndex(i, pic.width, mode), y = tileIndex(j, pic.height, mode);
+  return x < 0 || y < 0 ? fill : pic.at(x, y);
+}
+
+// The pattern at paint point p: the nearest pixel, or bilinear between
+// pixel centres.
+Colour sample(const Picture& pic, Vec2 p, VGTilingMode mode, const Colour& fill, bool bilinear) {
+  if (!bilinear) return texel(pic, int(std::floor(p.x)), int(std::floor(p.y)), mode, fill);
+  const double u = p.x - 0.5, v = p.y - 0.5;
+  const int i = int(std::floor(u)), j = int(std::floor(v));
+  const double fx = u - i, fy = v - j;
+  Colour c{};
+  for (int k = 0; k < 4; ++k) {
+    const auto ch = size_t(k);
+    c[ch] = (1 - fx) * (1 - fy) * texel(pic, i, j, mode, fill)[ch] +
+            fx * (1 - fy) * texel(pic, i + 1, j, mode, fill)[ch] +
+            (1 - fx) * fy * texel(pic, i, j + 1, mode, fill)[ch] +
+            fx * fy * texel(pic, i + 1, j + 1, mode, fill)[ch];
+  }
+  return c;
+}
+
+// Near a pixel edge of the pattern the nearest pixel depends on rounding.
+bool nearTexelEdge(Vec2 p, double margin) {
+  return std::abs(p.x - std::round(p.x)) < margin || std::abs(p.y - std::round(p.y)) < margin;
+}
+
+// Source-over onto opaque black leaves the premultiplied colour.
+Colour overBlack(const Colour& c) { return c; }
+
+}  // namespace
+
+TEST(Pattern, EachTilingModeAtPixelCentresStraightAndRotated) {
+  const std::array<float, 4> fillColour{0.2f, 0.4f, 0.8f, 0.5f};
+  const Colour fill{0.1, 0.2, 0.4, 0.5};
+  vgSetfv(VG_TILE_FILL_COLOR, 4, fillColour.data());
+  VGImage image = kTile.make();
+  VGPaint paint = vgCreatePaint();
+  vgSetParameteri(paint, VG_PAINT_TYPE, VG_PAINT_TYPE_PATTERN);
+  vgPaintPattern(paint, image);
+  VGPath path = rectPath(20, 20, 360, 360);
+  struct Case {
+    const char* what;
+    VGTilingMode mode;
+    Affine paintToUser;
+    VGImageQuality quality;
+  } cases[] = {
+      {"fill, nearest", VG_TILE_FILL, Affine::scale(16, 16).then(Affine::translate(150, 170)),
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"pad, nearest", VG_TILE_PAD, Affine::scale(16, 16).then(Affine::translate(150, 170)),
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"repeat, nearest", VG_TILE_REPEAT, Affine::scale(16, 16).then(Affine::translate(150, 170)),
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"reflect, nearest", VG_TILE_REFLECT, Affine::scale(16, 16).then(Affine::translate(150, 170)),
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"repeat, rotated, nearest", VG_TILE_REPEAT,
+       Affine::scale(14, 10).then(Affine::rotateDegrees(30)).then(Affine::translate(190, 130)),
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"reflect, rotated, nearest", VG_TILE_REFLECT,
+       Affine::scale(14, 10).then(Affine::rotateDegrees(-35)).then(Affine::translate(160, 230)),
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"fill, bilinear", VG_TILE_FILL, Affine::scale(16, 16).then(Affine::translate(150, 170)),
+       VG_IMAGE_QUALITY_FASTER},
+      {"reflect, rotated, bilinear", VG_TILE_REFLECT,
+       Affine::scale(14, 10).then(Affine::rotateDegrees(-35)).then(Affine::translate(160, 230)),
+       VG_IMAGE_QUALITY_FASTER},
+  };
+  for (const Case& c : cases) {
+    vgSetParameteri(paint, VG_PAINT_PATTERN_TILING_MODE, c.mode);
+    vgSeti(VG_IMAGE_QUALITY, c.quality);
+    clearTo({0, 0, 0, 1});
+    loadMatrix(VG_MATRIX_PATH_USER_TO_SURFACE, Affine{});
+    loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER, c.paintToUser);
+    vgSetPaint(paint, VG_FILL_PATH);
+    vgDrawPath(path, VG_FILL_PATH);
+    const Pixels px = Pixels::read();
+    glutSwapBuffers();
+    const Affine toPaint = inverse(c.paintToUser);
+    const bool bilinear = c.quality != VG_IMAGE_QUALITY_NONANTIALIASED;
+    const int checked = expectPixels(
+        px, 21, 379, 21, 379, c.what,
+        [&](Vec2 s, Colour& want) {
+          const Vec2 p = toPaint.apply(s);
+          if (!bilinear && nearTexelEdge(p, 0.08)) return false;
+          want = overBlack(sample(kTile, p, c.mode, fill, bilinear));
+          return true;
+        },
+        bilinear ? kFilterTolerance : kTolerance);
+    EXPECT_GT(checked, 10000) << c.what;
+  }
+  // Surface pixel 166 has its centre exactly between the centres of pattern
+  // pixels 0 and 1 (paint x 1.0, y 0.5): bilinear gives their mean; pixel
+  // 165 (paint x 0.9375) mixes them 9 : 7, or is the left one under nearest
+  // sampling.
+  vgSetParameteri(paint, VG_PAINT_PATTERN_TILING_MODE, VG_TILE_PAD);
+  loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER,
+             Affine::scale(16, 16).then(Affine::translate(150.5, 170.5)));
+  const Colour left = kTile.at(0, 0), right = kTile.at(1, 0);
+  for (VGImageQuality q : {VG_IMAGE_QUALITY_NONANTIALIASED, VG_IMAGE_QUALITY_FASTER}) {
+    vgSeti(VG_IMAGE_QUALITY, q);
+    clearTo({0, 0, 0, 1});
+    vgDrawPath(path, VG_FILL_PATH);
+    const Pixels px = Pixels::read();
+    glutSwapBuffers();
+    for (int x : {165, 166}) {
+      if (x == 166 && q == VG_IMAGE_QUALITY_NONANTIALIASED) continue;  // on the border
+      const double u = std::clamp((x + 0.5 - 150.5) / 16 - 0.5, 0.0, 1.0);
+      for (int ch = 0; ch < 3; ++ch) {
+        const double want = q == VG_IMAGE_QUALITY_FASTER
+                                ? (1 - u) * left[size_t(ch)] + u * right[size_t(ch)]
+                                : left[size_t(ch)];
+        EXPECT_NEAR(px.at(x, 178, ch), want, kFilterTolerance)
+            << "quality " << q << ", pixel " << x << ", channel " << ch;
+      }
+    }
+  }
+  vgSetPaint(VG_INVALID_HANDLE, VG_FILL_PATH);
+  vgDestroyPaint(paint);
+  vgDestroyImage(image);
+  vgDestroyPath(path);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_FASTER);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// The paint keeps the image's pixels: its handle dies with vgDestroyImage,
+// the pattern still draws, and writes through another image sharing the
+// pixels show in the next draw. A stroke takes the stroke paint matrix.
+TEST(Pattern, OutlivesItsImageFollowsWritesAndPaintsStrokes) {
+  VGImage parent = kTile.make();
+  VGImage child = vgChildImage(parent, 1, 1, 2, 2);
+  VGPaint paint = vgCreatePaint();
+  vgSetParameteri(paint, VG_PAINT_TYPE, VG_PAINT_TYPE_PATTERN);
+  vgSetParameteri(paint, VG_PAINT_PATTERN_TILING_MODE, VG_TILE_REPEAT);
+  vgPaintPattern(paint, child);
+  vgDestroyImage(child);
+  vgPaintPattern(paint, child);
+  EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_NONANTIALIASED);
+  const Affine paintToUser = Affine::scale(20, 20);
+  VGPath path = rectPath(0, 0, 200, 200);
+  const Picture childPixels{2, 2, {kTile.rgba[5], kTile.rgba[6], kTile.rgba[9], kTile.rgba[10]}};
+  auto drawAndCheck = [&](const Picture& expected, const char* what) {
+    clearTo({0, 0, 0, 1});
+    loadMatrix(VG_MATRIX_PATH_USER_TO_SURFACE, Affine{});
+    loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER, paintToUser);
+    vgSetPaint(paint, VG_FILL_PATH);
+    vgDrawPath(path, VG_FILL_PATH);
+    const Pixels px = Pixels::read();
+    glutSwapBuffers();
+    expectPixels(
+        px, 1, 199, 1, 199, what,
+        [&](Vec2 s, Colour& want) {
+          const Vec2 p = inverse(paintToUser).apply(s);
+          if (nearTexelEdge(p, 0.05)) return false;
+          want = sample(expected, p, VG_TILE_REPEAT, {}, false);
+          return true;
+        },
+        kTolerance);
+  };
+  drawAndCheck(childPixels, "destroyed child image");
+  const uint32_t grey = 0x606060FF;
+  vgImageSubData(parent, &grey, 4, VG_sRGBA_8888, 2, 1, 1, 1);
+  Picture written = childPixels;
+  written.rgba[1] = grey;
+  drawAndCheck(written, "after a write through the parent");
+
+  // The stroke: a vertical line 40 wide along x = 300, whose paint is the
+  // pattern scaled by 10 and moved by (5, 0) in the stroke paint matrix.
+  const Affine strokeMatrix = Affine::scale(10, 10).then(Affine::translate(5, 0));
+  VGPath line =
+      vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0, VG_PATH_CAPABILITY_ALL);
+  const VGubyte segments[2] = {VG_MOVE_TO_ABS, VG_LINE_TO_ABS};
+  const VGfloat coords[4] = {300, 50, 300, 350};
+  vgAppendPathData(line, 2, segments, coords);
+  clearTo({0, 0, 0, 1});
+  loadMatrix(VG_MATRIX_STROKE_PAINT_TO_USER, strokeMatrix);
+  loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER, Affine::translate(33, 17));
+  vgSetPaint(paint, VG_STROKE_PATH);
+  vgSetf(VG_STROKE_LINE_WIDTH, 40);
+  vgSetfv(VG_STROKE_DASH_PATTERN, 0, nullptr);
+  vgDrawPath(line, VG_STROKE_PATH);
+  const Pixels px = Pixels::read();
+  glutSwapBuffers();
+  expectPixels(
+      px, 282, 318, 52, 348, "stroke through its paint matrix",
+      [&](Vec2 s, Colour& want) {
+        const Vec2 p = inverse(strokeMatrix).apply(s);
+        if (nearTexelEdge(p, 0.05)) return false;
+        want = sample(written, p, VG_TILE_REPEAT, {}, false);
+        return true;
+      },
+      kTolerance);
+  vgSetf(VG_STROKE_LINE_WIDTH, 1);
+  vgSetPaint(VG_INVALID_HANDLE, VG_FILL_PATH | VG_STROKE_PATH);
+  vgDestroyPaint(paint);
+  vgDestroyImage(parent);
+  vgDestroyPath(path);
+  vgDestroyPath(line);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_FASTER);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+}
+
+// A checkerboard of single black and white pixels drawn at a tenth of its
+// size: the better quality filters it to an even grey (the mean of the
+// premultiplied sRGB values), where bilinear sampling alone shows whichever
+// pixels the centres happen to hit.
+TEST(Pattern, BetterQualityFiltersMinifiedPatterns) {
+  Picture board{64, 64, {}};
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) board.rgba.push_back((x + y) % 2 ? 0xFFFFFFFF : 0x000000FF);
+  VGImage image = board.make();
+  VGPaint paint = vgCreatePaint();
+  vgSetParameteri(paint, VG_PAINT_TYPE, VG_PAINT_TYPE_PATTERN);
+  vgSetParameteri(paint, VG_PAINT_PATTERN_TILING_MODE, VG_TILE_REPEAT);
+  vgPaintPattern(paint, image);
+  VGPath path = rectPath(0, 0, 200, 200);
+  double spread[2] = {0, 0};
+  const VGImageQuality qualities[2] = {VG_IMAGE_QUALITY_FASTER, VG_IMAGE_QUALITY_BETTER};
+  for (int q = 0; q < 2; ++q) {
+    vgSeti(VG_IMAGE_QUALITY, qualities[q]);
+    clearTo({0, 0, 0, 1});
+    loadMatrix(VG_MATRIX_PATH_USER_TO_SURFACE, Affine{});
+    loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER,
+               Affine::scale(0.1, 0.1).then(Affine::translate(0.25, 0.25)));
+    vgSetPaint(paint, VG_FILL_PATH);
+    vgDrawPath(path, VG_FILL_PATH);
+    const Pixels px = Pixels::read();
+    glutSwapBuffers();
+    for (int y = 2; y < 198; ++y)
+      for (int x = 2; x < 198; ++x) spread[q] = std::max(spread[q], std::abs(px.at(x, y, 0) - 0.5));
+  }
+  std::printf("minified checkerboard: faster strays %.3f from grey, better %.3f\n", spread[0],
+              spread[1]);
+  EXPECT_LT(spread[1], 0.06);
+  EXPECT_GT(spread[0], 0.2);  // the case is one where filtering matters
+  vgSetPaint(VG_INVALID_HANDLE, VG_FILL_PATH);
+  vgDestroyPaint(paint);
+  vgDestroyImage(image);
+  vgDestroyPath(path);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_FASTER);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+}
