@@ -383,3 +383,184 @@ TEST(Pattern, BetterQualityFiltersMinifiedPatterns) {
   vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_FASTER);
   EXPECT_EQ(vgGetError(), VG_NO_ERROR);
 }
+
+namespace {
+
+// A 3 x 3 matrix in vgLoadMatrix's order, column by column.
+using Matrix3 = std::array<double, 9>;
+
+Vec2 project(const Matrix3& m, Vec2 p, double* w = nullptr) {
+  const double x = m[0] * p.x + m[3] * p.y + m[6], y = m[1] * p.x + m[4] * p.y + m[7];
+  const double z = m[2] * p.x + m[5] * p.y + m[8];
+  if (w) *w = z;
+  return {x / z, y / z};
+}
+
+Matrix3 invert3(const Matrix3& m) {
+  const double a = m[0], b = m[3], c = m[6], d = m[1], e = m[4], f = m[7], g = m[2], h = m[5],
+               i = m[8];
+  const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+  return {(e * i - f * h) / det,  -(d * i - f * g) / det, (d * h - e * g) / det,
+          -(b * i - c * h) / det, (a * i - c * g) / det,  -(a * h - b * g) / det,
+          (b * f - c * e) / det,  -(a * f - c * d) / det, (a * e - b * d) / det};
+}
+
+void loadImageMatrix(const Matrix3& m) {
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_IMAGE_USER_TO_SURFACE);
+  VGfloat v[9];
+  for (int i = 0; i < 9; ++i) v[i] = float(m[size_t(i)]);
+  vgLoadMatrix(v);
+}
+
+// Five by four, translucent and opaque, saturated and grey.
+const Picture kImage{
+    5, 4, {0xFF000080, 0x00FF00FF, 0x0000FF40, 0xFFFFFFFF, 0x80808080, 0xFF8000FF, 0x20C0A0C0,
+           0xFFFFFF00, 0x000000FF, 0x4080FF80, 0xC0C0C0FF, 0xFF00FFFF, 0x00FFFF60, 0x602000FF,
+           0xFFFF00A0, 0x102030FF, 0xE0E0E0E0, 0x00FF0020, 0x8040C0FF, 0xFF0000FF}};
+
+const Colour kBackground{0.2, 0.5, 0.8, 1};
+
+}  // namespace
+
+// Each image mode, under affine matrices (the image as its own paint, times
+// a colour paint, as a stencil through a translucent colour) and projective
+// ones, over an opaque background, compared inside the image with the
+// blend worked out here.
+TEST(DrawImage, ModesAndMatricesAgainstTheMappingInvertedHere) {
+  const std::array<float, 4> paintColour{0.9f, 0.6f, 0.3f, 0.7f};
+  VGPaint paint = vgCreatePaint();
+  vgSetParameterfv(paint, VG_PAINT_COLOR, 4, paintColour.data());
+  VGImage image = kImage.make();
+  const Matrix3 affine{24, 6, 0, -8, 30, 0, 120, 90, 1};
+  // Perspective: the far side (y = 4) shrinks.
+  const Matrix3 projective{60, 0, 0, 20, 40, 0.25, 50, 60, 1};
+  // The horizon crosses the image (w = 0 at y = 10 / 3): only the part in
+  // front (y < 2.5 on the surface) is drawn, and the corner behind, which
+  // would land at the top left, is not.
+  const Matrix3 horizon{40, 0, 0, 0, -40, -0.3, -100, 100, 1};
+  struct Case {
+    const char* what;
+    VGImageMode mode;
+    VGBlendMode blend;
+    Matrix3 matrix;
+    VGImageQuality quality;
+  } cases[] = {
+      {"normal", VG_DRAW_IMAGE_NORMAL, VG_BLEND_SRC_OVER, affine, VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"multiply", VG_DRAW_IMAGE_MULTIPLY, VG_BLEND_SRC_OVER, affine,
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"stencil", VG_DRAW_IMAGE_STENCIL, VG_BLEND_SRC_OVER, affine,
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"stencil, multiply blend", VG_DRAW_IMAGE_STENCIL, VG_BLEND_MULTIPLY, affine,
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"stencil, darken", VG_DRAW_IMAGE_STENCIL, VG_BLEND_DARKEN, affine,
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"normal, bilinear", VG_DRAW_IMAGE_NORMAL, VG_BLEND_SRC_OVER, affine,
+       VG_IMAGE_QUALITY_FASTER},
+      {"projective", VG_DRAW_IMAGE_NORMAL, VG_BLEND_SRC_OVER, projective,
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"projective, multiply draws as normal", VG_DRAW_IMAGE_MULTIPLY, VG_BLEND_SRC_OVER,
+       projective, VG_IMAGE_QUALITY_NONANTIALIASED},
+      {"across the horizon", VG_DRAW_IMAGE_NORMAL, VG_BLEND_SRC_OVER, horizon,
+       VG_IMAGE_QUALITY_NONANTIALIASED},
+  };
+  const Colour paintPre{paintColour[0] * paintColour[3], paintColour[1] * paintColour[3],
+                        paintColour[2] * paintColour[3], paintColour[3]};
+  for (const Case& c : cases) {
+    clearTo({float(kBackground[0]), float(kBackground[1]), float(kBackground[2]), 1});
+    vgSetPaint(paint, VG_FILL_PATH);
+    vgSeti(VG_IMAGE_MODE, c.mode);
+    vgSeti(VG_BLEND_MODE, c.blend);
+    vgSeti(VG_IMAGE_QUALITY, c.quality);
+    loadImageMatrix(c.matrix);
+    vgDrawImage(image);
+    const Pixels px = Pixels::read();
+    glutSwapBuffers();
+    vgSeti(VG_BLEND_MODE, VG_BLEND_SRC_OVER);
+    const bool projectiveCase = c.matrix[2] != 0 || c.matrix[5] != 0;
+    const VGImageMode mode = projectiveCase ? VG_DRAW_IMAGE_NORMAL : c.mode;
+    const Matrix3 back = invert3(c.matrix);
+    const bool bilinear = c.quality != VG_IMAGE_QUALITY_NONANTIALIASED;
+    int behind = 0, drawn = 0;
+    const int checked = expectPixels(
+        px, 0, W, 0, H, c.what,
+        [&](Vec2 s, Colour& want) {
+          double w = 0;
+          const Vec2 p = project(back, s, &w);
+          const bool inRect = p.x > 0 && p.y > 0 && p.x < kImage.width && p.y < kImage.height;
+          const bool inside = w > 0 && inRect;
+          if (!inside) {
+            // Well away from the image, or behind the viewer: the background.
+            const Vec2 ahead = w > 0 ? p : Vec2{-9, -9};
+            if (w > 0 && ahead.x > -0.3 && ahead.y > -0.3 && ahead.x < kImage.width + 0.3 &&
+                ahead.y < kImage.height + 0.3)
+              return false;
+            behind += w <= 0 && inRect;
+            want = kBackground;
+            return true;
+          }
+          // Pixels on the outline are partly covered.
+          const Vec2 corners[4] = {{s.x - 0.5, s.y - 0.5},
+                                   {s.x + 0.5, s.y - 0.5},
+                                   {s.x - 0.5, s.y + 0.5},
+                                   {s.x + 0.5, s.y + 0.5}};
+          for (const Vec2& k : corners) {
+            double kw = 0;
+            const Vec2 q = project(back, k, &kw);
+            if (kw <= 0 || q.x < 0 || q.y < 0 || q.x > kImage.width || q.y > kImage.height)
+              return false;
+          }
+          if (!bilinear && nearTexelEdge(p, 0.06)) return false;
+          const Colour i = sample(kImage, p, VG_TILE_PAD, {}, bilinear);
+          ++drawn;
+          const Colour& d = kBackground;
+          Colour src{}, alpha{};  // premultiplied source, and each channel's alpha
+          for (size_t k = 0; k < 4; ++k) {
+            if (mode == VG_DRAW_IMAGE_NORMAL) src[k] = i[k];
+            if (mode == VG_DRAW_IMAGE_MULTIPLY) src[k] = i[k] * paintPre[k];
+            if (mode == VG_DRAW_IMAGE_STENCIL) src[k] = paintPre[k] * i[k];
+          }
+          for (size_t k = 0; k < 4; ++k)
+            alpha[k] = mode == VG_DRAW_IMAGE_STENCIL ? paintPre[3] * i[k] : src[3];
+          for (size_t k = 0; k < 3; ++k) {
+            const double over = src[k] + d[k] * (1 - alpha[k]);
+            if (c.blend == VG_BLEND_SRC_OVER) want[k] = over;
+            if (c.blend == VG_BLEND_MULTIPLY)
+              want[k] = src[k] * (1 - d[3]) + d[k] * (1 - alpha[k]) + src[k] * d[k];
+            if (c.blend == VG_BLEND_DARKEN) want[k] = std::min(over, d[k] + src[k] * (1 - d[3]));
+          }
+          want[3] = 1;
+          return true;
+        },
+        bilinear ? kFilterTolerance : kTolerance);
+    EXPECT_GT(checked, 1000) << c.what;
+    EXPECT_GT(drawn, 300) << c.what;
+    if (&c == &cases[8]) {
+      EXPECT_GT(behind, 1000) << "the horizon lies inside the surface";
+    }
+  }
+  // Wholly behind, or squashed flat: nothing drawn, and no error.
+  const Matrix3 nothing[2] = {{40, 0, 0, 0, 40, 0, 100, 100, -1}, {40, 20, 0, 80, 40, 0, 9, 9, 1}};
+  for (const Matrix3& m : nothing) {
+    clearTo({0, 0, 0, 1});
+    vgSeti(VG_IMAGE_MODE, VG_DRAW_IMAGE_NORMAL);
+    loadImageMatrix(m);
+    vgDrawImage(image);
+    const Pixels px = Pixels::read();
+    glutSwapBuffers();
+    double brightest = 0;
+    for (float v : px.rgba[0]) brightest = std::max(brightest, double(v));
+    for (float v : px.rgba[1]) brightest = std::max(brightest, double(v));
+    EXPECT_EQ(brightest, 0.0);
+  }
+  vgDrawImage(paint);
+  EXPECT_EQ(vgGetError(), VG_BAD_HANDLE_ERROR);
+  vgSeti(VG_IMAGE_MODE, VG_DRAW_IMAGE_NORMAL);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_FASTER);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_IMAGE_USER_TO_SURFACE);
+  vgLoadIdentity();
+  vgSetPaint(VG_INVALID_HANDLE, VG_FILL_PATH);
+  vgDestroyPaint(paint);
+  vgDestroyImage(image);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

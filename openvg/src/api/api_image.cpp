@@ -1,7 +1,8 @@
-// Image objects and the image calls that need no drawing. VG_IMAGE_IN_USE_ERROR
-// is raised for an image that is a rendering target, and no image can be one
-// yet, so no call raises it.
+// Image objects, the image calls and vgDrawImage. VG_IMAGE_IN_USE_ERROR is
+// raised for an image that is a rendering target, and no image can be one,
+// so no call raises it.
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -147,6 +148,19 @@ VG_API_CALL void VG_API_ENTRY vgCopyImage(VGImage dst, VGint dx, VGint dy, VGIma
   tq::copyImagePixels(*to, dx, dy, *from, sx, sy, width, height);
 }
 
+VG_API_CALL void VG_API_ENTRY vgDrawImage(VGImage image) VG_API_EXIT {
+  TQ_GET_CONTEXT();
+  const tq::Image* img = tq::lookupImage(*ctx, image);
+  TQ_IF_ERROR(ctx, !img, VG_BAD_HANDLE_ERROR);
+  if (!ctx->renderer) return;
+  try {
+    ctx->renderer->drawImage(*ctx, *img);
+  } catch (const std::exception&) {
+    // A failed allocation: the draw is abandoned, every object as it was.
+    tq::setError(*ctx, VG_OUT_OF_MEMORY_ERROR);
+  }
+}
+
 VG_API_CALL VGHardwareQueryResult VG_API_ENTRY vgHardwareQuery(VGHardwareQueryType key,
                                                                VGint setting) VG_API_EXIT {
   TQ_GET_CONTEXT(VGHardwareQueryResult(0));
@@ -156,7 +170,8 @@ VG_API_CALL VGHardwareQueryResult VG_API_ENTRY vgHardwareQuery(VGHardwareQueryTy
     known = setting >= VG_PATH_DATATYPE_S_8 && setting <= VG_PATH_DATATYPE_F;
   TQ_IF_ERROR(ctx, !known, VG_ILLEGAL_ARGUMENT_ERROR, VG_HARDWARE_UNACCELERATED);
   // Paths are flattened and covered on the CPU (only compositing runs on the
-  // GPU), and images are not drawn yet: nothing counts as accelerated.
+  // GPU), and so are the outlines of drawn images: nothing counts as
+  // accelerated.
   return VG_HARDWARE_UNACCELERATED;
 }
 

@@ -45,6 +45,7 @@ class Renderer {
   virtual void setSurface(int width, int height) = 0;
   virtual void clear(const Context& ctx, const IntRect& rect) = 0;
   virtual void drawPath(const Context& ctx, const Path& path, VGbitfield paintModes) = 0;
+  virtual void drawImage(const Context& ctx, const Image& image) = 0;
   // Releases the graphics objects while their context is still current.
   virtual void releaseGl() = 0;
 };

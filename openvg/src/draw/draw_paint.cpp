@@ -64,6 +64,23 @@ bool invertAffine(const Matrix& m, Matrix& inverse) {
   return true;
 }
 
+bool invertProjective(const Matrix& m, Matrix& inverse) {
+  // The adjugate over the determinant, column by column like Matrix.
+  const double a = m.m[0], b = m.m[3], c = m.m[6];
+  const double d = m.m[1], e = m.m[4], f = m.m[7];
+  const double g = m.m[2], h = m.m[5], i = m.m[8];
+  const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+  if (det == 0.0 || !std::isfinite(det)) return false;
+  const double v[9] = {(e * i - f * h) / det,  -(d * i - f * g) / det, (d * h - e * g) / det,
+                       -(b * i - c * h) / det, (a * i - c * g) / det,  -(a * h - b * g) / det,
+                       (b * f - c * e) / det,  -(a * f - c * d) / det, (a * e - b * d) / det};
+  for (int k = 0; k < 9; ++k) {
+    if (!std::isfinite(v[k]) || std::abs(v[k]) > 3.0e38) return false;
+    inverse.m[k] = float(v[k]);
+  }
+  return true;
+}
+
 DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode) {
   return drawPaintFor(ctx, mode, pathUserToSurface(ctx));
 }

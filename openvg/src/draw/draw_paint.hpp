@@ -103,5 +103,8 @@ DrawPaint drawPaintFor(const Context& ctx, VGPaintMode mode);
 // Sets inverse to the inverse of m's affine part; false when m is singular
 // or the inverse is not finite.
 bool invertAffine(const Matrix& m, Matrix& inverse);
+// The same for the whole 3 x 3 matrix (projective), scaled to no purpose:
+// points it maps come out divided by their third coordinate.
+bool invertProjective(const Matrix& m, Matrix& inverse);
 
 }  // namespace tq

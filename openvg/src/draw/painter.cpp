@@ -1,7 +1,10 @@
 #include "draw/painter.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
+#include "core/image.hpp"
 #include "geometry/flatten.hpp"
 #include "geometry/stroke.hpp"
 
@@ -93,6 +96,85 @@ void Painter::drawPath(const Context& ctx, const Path& path, VGbitfield paintMod
                              composite(ctx, limit, VG_NON_ZERO, drawPaintFor(ctx, VG_STROKE_PATH)));
   }
   trimAfter(coverageBytes);
+}
+
+bool mapImageRect(const Matrix& m, int width, int height, const IntRect& box, Polygon& polygon) {
+  using H = std::array<double, 3>;  // a point before the divide: x, y, w
+  auto map = [&](double x, double y) -> H {
+    return {m.m[0] * x + m.m[3] * y + m.m[6], m.m[1] * x + m.m[4] * y + m.m[7],
+            m.m[2] * x + m.m[5] * y + m.m[8]};
+  };
+  // At most one more corner a plane: no allocation.
+  std::array<H, 12> poly{map(0, 0), map(width, 0), map(width, height), map(0, height)}, next{};
+  size_t count = 4;
+  double wMax = 0;
+  for (size_t i = 0; i < count; ++i) wMax = std::max(wMax, std::abs(poly[i][2]));
+  if (!(wMax > 0) || !std::isfinite(wMax)) return false;
+  // Clipped in homogeneous coordinates, where the planes stay planes: the
+  // part in front (w at least a billionth of the largest), then the box one
+  // pixel wider all round, so that no point comes near the horizon's
+  // infinities or beyond the float range.
+  const double x0 = box.x - 1.0, y0 = box.y - 1.0;
+  const double x1 = double(box.x) + box.width + 1.0, y1 = double(box.y) + box.height + 1.0;
+  const std::array<std::array<double, 4>, 5> planes{{
+      {0, 0, 1, -1e-9 * wMax},
+      {1, 0, -x0, 0},
+      {-1, 0, x1, 0},
+      {0, 1, -y0, 0},
+      {0, -1, y1, 0},
+  }};
+  for (const auto& q : planes) {
+    auto side = [&](const H& p) { return q[0] * p[0] + q[1] * p[1] + q[2] * p[2] + q[3]; };
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+      const H& a = poly[i];
+      const H& b = poly[(i + 1) % count];
+      const double sa = side(a), sb = side(b);
+      if (sa >= 0) next[kept++] = a;
+      if ((sa >= 0) != (sb >= 0)) {
+        // From the end nearer the plane, so that the point stays exact where
+        // the other end lies very far off.
+        const bool fromA = std::abs(sa) <= std::abs(sb);
+        const H& p = fromA ? a : b;
+        const H& o = fromA ? b : a;
+        const double t = fromA ? sa / (sa - sb) : sb / (sb - sa);
+        next[kept++] = {p[0] + t * (o[0] - p[0]), p[1] + t * (o[1] - p[1]),
+                        p[2] + t * (o[2] - p[2])};
+      }
+    }
+    poly = next;
+    count = kept;
+    if (count < 3) return false;
+  }
+  polygon.clear();
+  for (size_t i = 0; i < count; ++i) {
+    const H& p = poly[i];
+    const Point s{float(p[0] / p[2]), float(p[1] / p[2])};
+    if (!std::isfinite(s.x) || !std::isfinite(s.y)) return false;
+    polygon.points.push_back(s);
+  }
+  polygon.contourEnds.push_back(uint32_t(polygon.points.size()));
+  return true;
+}
+
+void Painter::drawImage(const Context& ctx, const Image& image) {
+  const IntRect limit = drawable(ctx);
+  if (limit.empty()) return;
+  const Matrix& m = ctx.matrices[VG_MATRIX_IMAGE_USER_TO_SURFACE - VG_MATRIX_PATH_USER_TO_SURFACE];
+  Matrix surfaceToImage;
+  // Singular: the image is squashed onto a line or point, nothing to draw.
+  if (!invertProjective(m, surfaceToImage)) return;
+  if (!mapImageRect(m, image.width(), image.height(), limit, polygon_)) return;
+  // Under a projective matrix the paint would need projecting too: the image
+  // is drawn as in the normal mode then.
+  const VGImageMode mode = m.isAffine() ? ctx.imageMode : VG_DRAW_IMAGE_NORMAL;
+  DrawPaint paint;
+  if (mode != VG_DRAW_IMAGE_NORMAL) paint = drawPaintFor(ctx, VG_FILL_PATH, m);
+  paint.image = {image.store.get(), image.rect,
+                 samplingFor(ctx.imageQuality, image.allowedQuality)};
+  paint.imageMode = mode;
+  paint.surfaceToImage = surfaceToImage;
+  trimAfter(composite(ctx, limit, VG_NON_ZERO, paint));
 }
 
 size_t Painter::composite(const Context& ctx, const IntRect& limit, VGFillRule rule,

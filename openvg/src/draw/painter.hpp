@@ -24,6 +24,11 @@ float toleranceFor(VGRenderingQuality quality);
 bool rasterizeFill(const Context& ctx, const Path& path, const IntRect& limit, Polygon& polygon,
                    Rasterizer& rasterizer, CoverageMask& mask);
 
+// The image rectangle [0, width] x [0, height] mapped to the surface by the
+// projective m, clipped to the part in front (third coordinate above 0) and
+// to box, as one contour in polygon. Returns false when nothing is left.
+bool mapImageRect(const Matrix& m, int width, int height, const IntRect& box, Polygon& polygon);
+
 class Painter final : public Renderer {
  public:
   explicit Painter(std::unique_ptr<Compositor> compositor);
@@ -31,6 +36,7 @@ class Painter final : public Renderer {
   void setSurface(int width, int height) override;
   void clear(const Context& ctx, const IntRect& rect) override;
   void drawPath(const Context& ctx, const Path& path, VGbitfield paintModes) override;
+  void drawImage(const Context& ctx, const Image& image) override;
   void releaseGl() override { compositor_->releaseGl(); }
 
   // Bytes of scratch held between draws (the largest parts of it).
