@@ -345,6 +345,44 @@ TEST(Fill, BlendModesMatchTheirEquations) {
 // geometry: a mitred rectangle's stroke is the ring between two rectangles,
 // and a round-capped line's is a capsule. Under a rotation with a
 // non-uniform scale the pen is elliptical, which the mapped shape is too.
+// A hundred fills in one frame, each a square ring whose coverage box grows
+// from 3 to 391 pixels a side: together several MiB of coverage, more than
+// the renderer's stores hold at once, so a fill that read another's coverage
+// (or storage given back before it was drawn) shows in the picture.
+TEST(Fill, ManyFillsInOneFrameEachKeepTheirCoverage) {
+  const VGfloat black[4] = {0, 0, 0, 1};
+  vgSetfv(VG_CLEAR_COLOR, 4, black);
+  vgClear(0, 0, W, H);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+  vgLoadIdentity();
+  std::vector<Contour> all;
+  for (int k = 0; k < 97; ++k) {
+    // Sides half a pixel off the grid: every ring has partial pixels, and
+    // neighbouring rings share none.
+    Shape ring;
+    for (double half : {2.0 * k + 1.5, 2.0 * k + 0.5}) {
+      ring.moveTo(200 - half, 200 - half);
+      ring.lineTo(200 + half, 200 - half);
+      ring.lineTo(200 + half, 200 + half);
+      ring.lineTo(200 - half, 200 + half);
+      ring.close();
+    }
+    VGPath path = ring.makePath();
+    vgDrawPath(path, VG_FILL_PATH);
+    vgDestroyPath(path);
+    all.insert(all.end(), ring.contours.begin(), ring.contours.end());
+  }
+  std::vector<float> pixels = readBackBuffer(W, H);
+  glutSwapBuffers();
+  Comparison c = compareCoverage(pixels, exactCoverage(all, Affine{}, VG_EVEN_ODD, W, H), W, H);
+  // Every ring pixel is half covered, so only the error says anything here.
+  std::printf("97 rings in one frame: max error %.4f, partial pixels %d\n", c.maxError,
+              c.partialPixels);
+  EXPECT_LE(c.maxError, 0.01);
+  EXPECT_GT(c.partialPixels, 30000);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+}
+
 TEST(Stroke, MatchesTheExactStrokedShape) {
   vgSetPaint(white, VG_STROKE_PATH);
   const double w = 12;

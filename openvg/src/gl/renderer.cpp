@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
 #include <new>
@@ -20,6 +21,30 @@ const void* currentGlContext() {
   if (epoxy_has_egl()) return eglGetCurrentContext();
   return nullptr;
 }
+
+// What changes from fill to fill and the fragments need goes to them from
+// the vertex stage, as flat values: a software renderer copies its whole
+// fragment state (tens of kilobytes) for each draw whose fragment uniforms
+// changed, and with none it keeps one copy for a thousand fills.
+const char* const FILL_VALUES = R"(
+uniform ivec2 uOrigin;      // the coverage box's lower left corner
+uniform ivec2 uSize;        // and size
+uniform int uCoverageBase;  // the box's first byte in the coverage store
+uniform vec4 uColor;        // premultiplied
+uniform int uMode;
+flat out ivec2 vOrigin;
+flat out ivec2 vSize;
+flat out int vCoverageBase;
+flat out vec4 vColor;
+flat out int vMode;
+void passFillValues() {
+  vOrigin = uOrigin;
+  vSize = uSize;
+  vCoverageBase = uCoverageBase;
+  vColor = uColor;
+  vMode = uMode;
+}
+)";
 
 // Six vertices a trapezoid, two triangles made from gl_VertexID, so no
 // vertex buffer is written per draw (a buffer update would wait for the
@@ -39,6 +64,7 @@ void main() {
   bool right = (corner & 1) != 0;
   vec2 p = (corner & 2) != 0 ? vec2(right ? x.w : x.z, y.y) : vec2(right ? x.y : x.x, y.x);
   gl_Position = vec4(p / uSurface * 2.0 - 1.0, 0.0, 1.0);
+  passFillValues();
 }
 )";
 
@@ -49,23 +75,24 @@ void main() {
 // nothing may be read.
 const char* const TEXTURE_COVERAGE = R"(#version 330 core
 uniform sampler2D uCoverage;
-uniform ivec2 uSize;  // the box's
+flat in ivec2 vSize;  // the box's
 float coverageAt(ivec2 p) {
-  bool inside = all(lessThan(uvec2(p), uvec2(uSize)));
+  bool inside = all(lessThan(uvec2(p), uvec2(vSize)));
   float c = texelFetch(uCoverage, inside ? p : ivec2(0), 0).r;
   return inside ? c : 0.0;
 }
 )";
 
 // Bytes packed four to a word, the first in the low bits (little-endian
-// hosts only), rows of the box's width.
+// hosts only), rows of the box's width, from a word boundary.
 const char* const BUFFER_COVERAGE = R"(#version 430 core
 layout(std430, binding = 0) readonly buffer CoverageBytes { uint uCoverageWords[]; };
-uniform ivec2 uSize;  // the box's
+flat in ivec2 vSize;  // the box's
+flat in int vCoverageBase;
 float coverageAt(ivec2 p) {
-  bool inside = all(lessThan(uvec2(p), uvec2(uSize)));
-  int i = inside ? p.y * uSize.x + p.x : 0;
-  uint word = uCoverageWords[i >> 2];
+  bool inside = all(lessThan(uvec2(p), uvec2(vSize)));
+  int i = inside ? p.y * vSize.x + p.x : 0;
+  uint word = uCoverageWords[(vCoverageBase + i) >> 2];
   return inside ? float((word >> uint((i & 3) * 8)) & 255u) * (1.0 / 255.0) : 0.0;
 }
 )";
@@ -84,6 +111,7 @@ void main() {
   vec2 corner = vec2(code >> 3) * 4.0;
   gl_Position = vec4((corner + 0.5 * size) / uSurface * 2.0 - 1.0, 0.0, 1.0);
   gl_PointSize = size;
+  passFillValues();
 }
 )";
 
@@ -91,8 +119,8 @@ void main() {
 // paintAt() (the premultiplied paint at the pixel's centre) and what its
 // blend class does with them.
 const char* const COLOR_PAINT = R"(
-uniform vec4 uColor;
-vec4 paintAt() { return uColor; }
+flat in vec4 vColor;
+vec4 paintAt() { return vColor; }
 )";
 
 // The ramp is evaluated from its stops at each pixel rather than looked up
@@ -220,12 +248,12 @@ vec4 sourceAt(out vec3 alphas) {
 // of it.
 const char* const GENERAL_BLEND = R"(
 uniform sampler2D uDestination;
-uniform ivec2 uOrigin;
-uniform int uMode;
+flat in ivec2 vOrigin;
+flat in int vMode;
 layout(location = 0, index = 0) out vec4 outColor;
 layout(location = 0, index = 1) out vec4 outBlend;
 void main() {
-  ivec2 p = ivec2(gl_FragCoord.xy) - uOrigin;
+  ivec2 p = ivec2(gl_FragCoord.xy) - vOrigin;
   float c = coverageAt(p);
   vec3 alphas;
   vec4 paint = sourceAt(alphas);
@@ -233,17 +261,17 @@ void main() {
   vec4 a = vec4(alphas, paint.a) * c;
   outColor = s;
   outBlend = vec4(1.0 - c);
-  if (uMode == 1) {
+  if (vMode == 1) {
     outBlend = vec4(1.0 - c) + a;
-  } else if (uMode == 2) {
+  } else if (vMode == 2) {
     outBlend = vec4(vec3(1.0) - a.rgb + s.rgb, 1.0);
-  } else if (uMode == 5) {
+  } else if (vMode == 5) {
     outBlend = vec4(1.0) - a;
-  } else if (uMode >= 3) {
+  } else if (vMode >= 3) {
     vec4 d = texelFetch(uDestination, p, 0);
     vec3 over = s.rgb + d.rgb * (1.0 - a.rgb);
     vec3 under = d.rgb + s.rgb * (1.0 - d.a);
-    vec3 rgb = uMode == 3 ? min(over, under) : max(over, under);
+    vec3 rgb = vMode == 3 ? min(over, under) : max(over, under);
     outColor = vec4(rgb, s.a + d.a * (1.0 - s.a));
   }
 }
@@ -252,11 +280,11 @@ void main() {
 // The common modes need neither a second source nor the destination; a
 // program without them is cheaper per pixel on software rasterisers.
 const char* const SIMPLE_BLEND = R"(
-uniform ivec2 uOrigin;
+flat in ivec2 vOrigin;
 out vec4 outColor;
 void main() {
   vec3 alphas;
-  outColor = sourceAt(alphas) * coverageAt(ivec2(gl_FragCoord.xy) - uOrigin);
+  outColor = sourceAt(alphas) * coverageAt(ivec2(gl_FragCoord.xy) - vOrigin);
 }
 )";
 
@@ -412,6 +440,7 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   program.uColor = glGetUniformLocation(id, "uColor");
   program.uMode = glGetUniformLocation(id, "uMode");
   program.uSize = glGetUniformLocation(id, "uSize");
+  program.uCoverageBase = glGetUniformLocation(id, "uCoverageBase");
   program.uLinear = glGetUniformLocation(id, "uLinear");
   program.uPaintX = glGetUniformLocation(id, "uPaintX");
   program.uPaintY = glGetUniformLocation(id, "uPaintY");
@@ -506,14 +535,14 @@ bool GlRenderer::init() {
     return true;
   };
   vertexShaders_[int(PieceKind::kTrapezoid)] =
-      compile(GL_VERTEX_SHADER, {"#version 330 core\n", VERTEX_SHADER});
+      compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, VERTEX_SHADER});
   if (!colorPrograms(PieceKind::kTrapezoid)) return false;
   // Blocks go as points where the implementation draws them 4 pixels wide.
   GLfloat pointSizes[2] = {1.0f, 1.0f};
   glGetFloatv(compatibility_ ? GL_ALIASED_POINT_SIZE_RANGE : GL_POINT_SIZE_RANGE, pointSizes);
   if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
     vertexShaders_[int(PieceKind::kPoint)] =
-        compile(GL_VERTEX_SHADER, {"#version 330 core\n", POINT_VERTEX_SHADER});
+        compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, POINT_VERTEX_SHADER});
     blockPoints_ = colorPrograms(PieceKind::kPoint);
     // Merged squares go up to 64 pixels, as far as points may be that big.
     while (maxSquareLevel_ < 4 && (8 << maxSquareLevel_) <= pointSizes[1]) ++maxSquareLevel_;
@@ -535,13 +564,10 @@ void GlRenderer::release() {
     vs = 0;
   }
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
+  if (stream_.name) glDeleteBuffers(1, &stream_.name);
+  stream_ = CoverageStream{};
   for (CoverageStore& t : coverage_) {
-    if (t.name) {
-      if (bufferCoverage_)
-        glDeleteBuffers(1, &t.name);
-      else
-        glDeleteTextures(1, &t.name);
-    }
+    if (t.name) glDeleteTextures(1, &t.name);
     t = CoverageStore{};
   }
   if (destinationTexture_) glDeleteTextures(1, &destinationTexture_);
@@ -598,13 +624,14 @@ void GlRenderer::clear(const IntRect& rect, const std::array<float, 4>& premulti
 void GlRenderer::trimScratch(size_t bytes) {
   // Stores larger than `bytes` are dropped and made again at the size the
   // next draw needs.
+  // The stream holds several draws' coverage.
+  if (stream_.name && stream_.size > 2 * bytes) {
+    glDeleteBuffers(1, &stream_.name);
+    stream_ = CoverageStream{};
+  }
   for (CoverageStore& t : coverage_) {
-    const size_t held = size_t(t.width) * size_t(bufferCoverage_ ? 1 : t.height);
-    if (!t.name || held <= bytes) continue;
-    if (bufferCoverage_)
-      glDeleteBuffers(1, &t.name);
-    else
-      glDeleteTextures(1, &t.name);
+    if (!t.name || size_t(t.width) * size_t(t.height) <= bytes) continue;
+    glDeleteTextures(1, &t.name);
     t = CoverageStore{};
   }
   const size_t destination = size_t(destinationWidth_) * size_t(destinationHeight_) * 4;
@@ -653,24 +680,42 @@ bool GlRenderer::ensureDestinationCopy(int width, int height) {
 
 void GlRenderer::uploadCoverage(const CoverageMask& mask) {
   const IntRect& box = mask.box;
-  CoverageStore& coverage = coverage_[nextCoverage_];
-  nextCoverage_ = (nextCoverage_ + 1) % kCoverageRing;
   if (bufferCoverage_) {
     // Whole words, as the shader reads them.
-    size_t bytes = (mask.alpha.size() + 3) & ~size_t(3);
-    if (!coverage.name) glGenBuffers(1, &coverage.name);
-    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, coverage.name);
-    if (size_t(coverage.width) < bytes) {
-      // Grown in powers of two, so that a slowly growing shape does not
-      // reallocate every frame.
-      size_t size = std::max<size_t>(size_t(coverage.width), 4096);
-      while (size < bytes) size *= 2;
+    const size_t bytes = (mask.alpha.size() + 3) & ~size_t(3);
+    CoverageStream& s = stream_;
+    size_t offset = s.used;
+    if (!s.name) glGenBuffers(1, &s.name);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, s.name);
+    if (offset + bytes > s.size) {
+      // New storage: what draws still read stays with them. Room for many
+      // draws of this size, so that renewals are rare.
+      size_t size = std::max<size_t>(s.size, size_t(1) << 20);
+      while (size < 4 * bytes) size *= 2;
       glBufferData(GL_SHADER_STORAGE_BUFFER, GLsizeiptr(size), nullptr, GL_STREAM_DRAW);
-      coverage.width = int(std::min<size_t>(size, INT32_MAX));
+      s.size = size;
+      offset = 0;
     }
-    glBufferSubData(GL_SHADER_STORAGE_BUFFER, 0, GLsizeiptr(mask.alpha.size()), mask.alpha.data());
+    // Nothing queued reads past `used` of this storage.
+    void* to = glMapBufferRange(
+        GL_SHADER_STORAGE_BUFFER, GLintptr(offset), GLsizeiptr(bytes),
+        GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (to) {
+      std::memcpy(to, mask.alpha.data(), mask.alpha.size());
+      glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+    } else {
+      glBufferSubData(GL_SHADER_STORAGE_BUFFER, GLintptr(offset), GLsizeiptr(mask.alpha.size()),
+                      mask.alpha.data());
+    }
+    s.used = offset + bytes;
+    // The whole buffer stays bound, and the shader is told where the box
+    // starts, so that the binding does not change from fill to fill.
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, 0, s.name);
+    coverageBase_ = int(offset);
     return;
   }
+  CoverageStore& coverage = coverage_[nextCoverage_];
+  nextCoverage_ = (nextCoverage_ + 1) % kCoverageRing;
   ensureTexture(coverage.name, coverage.width, coverage.height, box.width, box.height, GL_R8,
                 GL_RED);
   glBindTexture(GL_TEXTURE_2D, coverage.name);
@@ -817,6 +862,7 @@ void GlRenderer::useBlended(Program& program, const IntRect& box, int mode,
   glUseProgram(program.id);
   glUniform2i(program.uOrigin, box.x, box.y);
   glUniform2i(program.uSize, box.width, box.height);
+  glUniform1i(program.uCoverageBase, coverageBase_);
   if (program.uMode >= 0) glUniform1i(program.uMode, mode);
   glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
   setPaint(program, paint);

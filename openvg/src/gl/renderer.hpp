@@ -101,6 +101,7 @@ class GlRenderer final : public Compositor {
     unsigned id = 0;
     bool failed = false;  // not made again draw after draw
     int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uSize = -1;
+    int uCoverageBase = -1;
     int uLinear = -1, uPaintX = -1, uPaintY = -1, uRadial = -1, uSpread = -1;
     int uOffsets = -1, uStopColors = -1, uStopCount = -1, uPremultiplyAfter = -1;
     int uPatternX = -1, uPatternY = -1, uImageMatrix = -1;
@@ -118,18 +119,27 @@ class GlRenderer final : public Compositor {
   bool blockPoints_ = false;
   int maxSquareLevel_ = 0;  // fully covered blocks merge into squares up to 4 << this
   unsigned vertexArray_ = 0;
-  // Coverage goes to the next store of a small ring each draw: writing one
-  // that a draw not yet executed still reads makes the driver finish that
-  // work first, which would serialise every fill with the one before. The
-  // stores are storage buffers (width in bytes) or, before OpenGL 4.3,
-  // textures.
+  // Writing coverage where a draw not yet executed still reads it makes the
+  // driver finish that work first, which would serialise every fill with the
+  // one before. From OpenGL 4.3 each draw's coverage goes after the last one
+  // in one storage buffer, written unsynchronised, and the buffer's storage
+  // is renewed (the old one lives on while draws read it) when it is full:
+  // a thousand fills a frame hand no work over. Before, textures in a small
+  // ring take it in turn.
+  bool bufferCoverage_ = false;
+  struct CoverageStream {
+    unsigned name = 0;
+    size_t size = 0;
+    size_t used = 0;  // bytes, whole words
+  };
+  CoverageStream stream_;
+  int coverageBase_ = 0;  // the byte the last fill's coverage starts at
   static constexpr int kCoverageRing = 4;
   struct CoverageStore {
     unsigned name = 0;
     int width = 0;
     int height = 0;
   };
-  bool bufferCoverage_ = false;
   CoverageStore coverage_[kCoverageRing];
   int nextCoverage_ = 0;
   unsigned destinationTexture_ = 0;
