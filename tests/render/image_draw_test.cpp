@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -560,6 +562,223 @@ TEST(DrawImage, ModesAndMatricesAgainstTheMappingInvertedHere) {
   vgLoadIdentity();
   vgSetPaint(VG_INVALID_HANDLE, VG_FILL_PATH);
   vgDestroyPaint(paint);
+  vgDestroyImage(image);
+  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
+  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+namespace {
+
+// The window's pixels as the test puts them there and expects them: RGBA
+// bytes, bottom row first, all opaque.
+struct Model {
+  std::vector<uint8_t> rgba = std::vector<uint8_t>(size_t(W) * H * 4);
+  uint8_t* at(int x, int y) { return rgba.data() + (size_t(y) * W + size_t(x)) * 4; }
+  const uint8_t* at(int x, int y) const { return rgba.data() + (size_t(y) * W + size_t(x)) * 4; }
+  static bool inside(int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < W && y < H; }
+};
+
+// Different at every pixel near the corners and sides the cases use.
+Model knownContent() {
+  Model m;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      uint8_t* p = m.at(x, y);
+      p[0] = uint8_t(x * 3 + y);
+      p[1] = uint8_t(y * 7 + x / 64);
+      p[2] = uint8_t((x ^ y) + 40);
+      p[3] = 255;
+    }
+  return m;
+}
+
+// Plain OpenGL puts the model on the window.
+void drawModel(const Model& m) {
+  GLint alignment = 4, rowLength = 0;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+  glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glWindowPos2i(0, 0);
+  glDrawPixels(W, H, GL_RGBA, GL_UNSIGNED_BYTE, m.rgba.data());
+  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+}
+
+int mismatches(const Model& want, const char* what) {
+  const Pixels px = Pixels::read();
+  int wrong = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      for (int ch = 0; ch < 3; ++ch) {
+        const double got = px.at(x, y, ch) * 255;
+        const int expected = want.rgba[(size_t(y) * W + size_t(x)) * 4 + size_t(ch)];
+        if (std::abs(got - expected) > 0.5 && ++wrong <= 3)
+          ADD_FAILURE() << what << ": pixel (" << x << ", " << y << ") channel " << ch << " is "
+                        << got << ", expected " << expected;
+      }
+  return wrong;
+}
+
+// Runs a pixel call under the application's unusual packing and unpacking,
+// which it must neither use nor change, and puts the defaults back.
+template <typename Call>
+void underOddPixelStore(Call&& call) {
+  glPixelStorei(GL_PACK_ALIGNMENT, 2);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 3);
+  glPixelStorei(GL_PACK_SKIP_ROWS, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 5);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 2);
+  call();
+  GLint v[5] = {};
+  glGetIntegerv(GL_PACK_ALIGNMENT, &v[0]);
+  glGetIntegerv(GL_PACK_ROW_LENGTH, &v[1]);
+  glGetIntegerv(GL_PACK_SKIP_ROWS, &v[2]);
+  glGetIntegerv(GL_UNPACK_ROW_LENGTH, &v[3]);
+  glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &v[4]);
+  EXPECT_EQ(v[0], 2);
+  EXPECT_EQ(v[1], 3);
+  EXPECT_EQ(v[2], 1);
+  EXPECT_EQ(v[3], 5);
+  EXPECT_EQ(v[4], 2);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+}
+
+struct PixelRect {
+  const char* what;
+  VGint x, y, w, h;
+};
+
+const PixelRect kEdgeRects[] = {
+    {"over the left side", -3, 10, 8, 6},
+    {"over the right side", W - 5, 20, 9, 4},
+    {"over the bottom", 30, -4, 5, 7},
+    {"over the top", 50, H - 2, 6, 5},
+    {"over a corner", W - 3, H - 2, 6, 6},
+    {"wholly outside", -20, -20, 5, 5},
+    {"beyond the int range", 100, 100, INT_MAX, 3},
+};
+
+}  // namespace
+
+// Each pixel call against the window's pixels put there and read back by
+// plain OpenGL: rectangles over every side, outside, beyond the int range,
+// and data rows of either direction. The OpenGL state the calls touch
+// (packing, unpacking, bindings) is as it was.
+TEST(PixelCalls, EachCallAtTheSurfaceEdgesAgainstPlainOpenGL) {
+  const Model content = knownContent();
+  VGImage image = vgCreateImage(VG_sRGBA_8888, 12, 9, VG_IMAGE_QUALITY_FASTER);
+  std::vector<uint32_t> imagePixels(12 * 9);
+  for (size_t k = 0; k < imagePixels.size(); ++k)
+    imagePixels[k] = uint32_t(k * 0x01030507u) << 8 | 0xFF;
+  GLint texture = 0;
+  glBindTexture(GL_TEXTURE_2D, 0);
+  for (const PixelRect& r : kEdgeRects) {
+    const int w = int(std::min<int64_t>(r.w, 20)), h = r.h;
+    for (bool negative : {false, true}) {
+      // vgReadPixels: the surface's part of the rectangle, the rest untouched.
+      drawModel(content);
+      const int stride = negative ? -(w + 2) : w + 2;  // in words
+      std::vector<uint32_t> data(size_t(w + 2) * size_t(h), 0xA5A5A5A5);
+      uint32_t* first = data.data() + (negative ? size_t(h - 1) * size_t(w + 2) : 0);
+      underOddPixelStore([&] { vgReadPixels(first, stride * 4, VG_sABGR_8888, r.x, r.y, w, h); });
+      int wrong = 0;
+      for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+          const int64_t x = int64_t(r.x) + i, y = int64_t(r.y) + j;
+          uint32_t want = 0xA5A5A5A5;
+          if (Model::inside(x, y)) std::memcpy(&want, content.at(int(x), int(y)), 4);
+          wrong += first[int64_t(j) * stride + i] != want;
+        }
+      EXPECT_EQ(wrong, 0) << "read " << r.what << (negative ? ", rows down" : "");
+
+      // vgWritePixels: the data's changed pixels land where they are on
+      // the surface.
+      Model want = content;
+      for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+          uint32_t& v = first[int64_t(j) * stride + i];
+          v = 0xFF000000u | uint32_t(i * 11) << 16 | uint32_t(j * 13) << 8 | uint32_t(i + j);
+          const int64_t x = int64_t(r.x) + i, y = int64_t(r.y) + j;
+          if (Model::inside(x, y)) std::memcpy(want.at(int(x), int(y)), &v, 4);
+        }
+      underOddPixelStore([&] { vgWritePixels(first, stride * 4, VG_sABGR_8888, r.x, r.y, w, h); });
+      EXPECT_EQ(mismatches(want, r.what), 0) << "write " << r.what;
+      glutSwapBuffers();
+    }
+
+    // vgSetPixels from image pixel (2, 1) on, and vgGetPixels back into it.
+    drawModel(content);
+    vgImageSubData(image, imagePixels.data(), 48, VG_sRGBA_8888, 0, 0, 12, 9);
+    Model want = content;
+    for (int64_t j = 0; j < r.h && j + 1 < 9; ++j)
+      for (int64_t i = 0; i < r.w && i + 2 < 12; ++i) {
+        const int64_t x = r.x + i, y = r.y + j;
+        if (!Model::inside(x, y)) continue;
+        const uint32_t v = imagePixels[size_t((j + 1) * 12 + i + 2)];
+        uint8_t* p = want.at(int(x), int(y));
+        p[0] = uint8_t(v >> 24);
+        p[1] = uint8_t(v >> 16);
+        p[2] = uint8_t(v >> 8);
+      }
+    underOddPixelStore([&] { vgSetPixels(r.x, r.y, image, 2, 1, r.w, r.h); });
+    EXPECT_EQ(mismatches(want, r.what), 0) << "set " << r.what;
+    drawModel(content);
+    underOddPixelStore([&] { vgGetPixels(image, 2, 1, r.x, r.y, r.w, r.h); });
+    std::vector<uint32_t> got(12 * 9);
+    vgGetImageSubData(image, got.data(), 48, VG_sRGBA_8888, 0, 0, 12, 9);
+    int wrong = 0;
+    for (int iy = 0; iy < 9; ++iy)
+      for (int ix = 0; ix < 12; ++ix) {
+        const int64_t x = r.x + int64_t(ix) - 2, y = r.y + int64_t(iy) - 1;
+        uint32_t expected = imagePixels[size_t(iy * 12 + ix)];
+        if (ix >= 2 && iy >= 1 && ix - 2 < int64_t(r.w) && iy - 1 < int64_t(r.h) &&
+            Model::inside(x, y)) {
+          const uint8_t* p = content.at(int(x), int(y));
+          expected = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | 0xFF;
+        }
+        wrong += got[size_t(iy * 12 + ix)] != expected;
+      }
+    EXPECT_EQ(wrong, 0) << "get " << r.what;
+    glutSwapBuffers();
+
+    // vgCopyPixels onto the rectangle from 3 pixels left and 2 down of it,
+    // overlapping itself.
+    drawModel(content);
+    want = content;
+    for (int64_t j = 0; j < r.h && j < H + 8; ++j)
+      for (int64_t i = 0; i < r.w && i < W + 8; ++i) {
+        const int64_t x = r.x + i, y = r.y + j;
+        if (Model::inside(x, y) && Model::inside(x - 3, y - 2))
+          std::memcpy(want.at(int(x), int(y)), content.at(int(x - 3), int(y - 2)), 4);
+      }
+    underOddPixelStore([&] { vgCopyPixels(r.x, r.y, r.x - 3, r.y - 2, r.w, r.h); });
+    EXPECT_EQ(mismatches(want, r.what), 0) << "copy " << r.what;
+    glutSwapBuffers();
+  }
+  // Writes are scissored: two rectangles take the written pixels, the rest
+  // keeps what was there.
+  drawModel(content);
+  const VGint scissors[8] = {10, 10, 5, 5, 12, 30, 3, 2};
+  vgSetiv(VG_SCISSOR_RECTS, 8, scissors);
+  vgSeti(VG_SCISSORING, VG_TRUE);
+  std::vector<uint32_t> white(40 * 40, 0xFFFFFFFF);
+  vgWritePixels(white.data(), 160, VG_sABGR_8888, 0, 0, 40, 40);
+  vgSeti(VG_SCISSORING, VG_FALSE);
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  Model scissored = content;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x)
+      if ((x >= 10 && x < 15 && y >= 10 && y < 15) || (x >= 12 && x < 15 && y >= 30 && y < 32))
+        std::memset(scissored.at(x, y), 255, 4);
+  EXPECT_EQ(mismatches(scissored, "scissored write"), 0);
+  glutSwapBuffers();
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  EXPECT_EQ(texture, 0);
   vgDestroyImage(image);
   EXPECT_EQ(vgGetError(), VG_NO_ERROR);
   EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

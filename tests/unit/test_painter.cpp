@@ -24,6 +24,9 @@ struct Recording : tq::Compositor {
   void fill(const tq::CoverageMask& mask, const tq::DrawPaint&, VGBlendMode) override {
     fills.push_back(mask.box);
   }
+  bool surfaceHasAlpha() override { return true; }
+  void readSurface(const tq::IntRect&, uint8_t*) override {}
+  void writeSurface(const tq::IntRect&, const uint8_t*, bool, const std::vector<VGint>&) override {}
   void trimScratch(size_t bytes) override { lastTrim = bytes; }
   void releaseGl() override {}
 };

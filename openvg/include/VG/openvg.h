@@ -444,6 +444,18 @@ VG_API_CALL void VG_API_ENTRY vgCopyImage(VGImage dst, VGint dx, VGint dy, VGIma
                                           VGint sy, VGint width, VGint height,
                                           VGboolean dither) VG_API_EXIT;
 VG_API_CALL void VG_API_ENTRY vgDrawImage(VGImage image) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgSetPixels(VGint dx, VGint dy, VGImage src, VGint sx, VGint sy,
+                                          VGint width, VGint height) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgWritePixels(const void *data, VGint dataStride,
+                                            VGImageFormat dataFormat, VGint dx, VGint dy,
+                                            VGint width, VGint height) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgGetPixels(VGImage dst, VGint dx, VGint dy, VGint sx, VGint sy,
+                                          VGint width, VGint height) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgReadPixels(void *data, VGint dataStride, VGImageFormat dataFormat,
+                                           VGint sx, VGint sy, VGint width,
+                                           VGint height) VG_API_EXIT;
+VG_API_CALL void VG_API_ENTRY vgCopyPixels(VGint dx, VGint dy, VGint sx, VGint sy, VGint width,
+                                           VGint height) VG_API_EXIT;
 
 /* Drawing surface */
 VG_API_CALL void VG_API_ENTRY vgClear(VGint x, VGint y, VGint width, VGint height) VG_API_EXIT;

@@ -31,9 +31,10 @@ struct ParamShape {
 };
 
 struct Context;
-struct Path;   // core/path.hpp
-struct Paint;  // core/paint.hpp
-struct Image;  // core/image.hpp
+struct Path;        // core/path.hpp
+struct Paint;       // core/paint.hpp
+struct Image;       // core/image.hpp
+struct FormatInfo;  // core/pixel_formats.hpp
 
 // What draws for a context: the entry points hand it whole draws, checked
 // already. Destroying one frees its memory and makes no OpenGL call (at
@@ -46,6 +47,19 @@ class Renderer {
   virtual void clear(const Context& ctx, const IntRect& rect) = 0;
   virtual void drawPath(const Context& ctx, const Path& path, VGbitfield paintModes) = 0;
   virtual void drawImage(const Context& ctx, const Image& image) = 0;
+  // The pixel calls between images or memory and the surface, arguments
+  // checked; rectangles are clipped here.
+  virtual void setPixels(const Context& ctx, VGint dx, VGint dy, const Image& src, VGint sx,
+                         VGint sy, VGint width, VGint height) = 0;
+  virtual void writePixels(const Context& ctx, const void* data, VGint stride,
+                           const FormatInfo& format, VGint dx, VGint dy, VGint width,
+                           VGint height) = 0;
+  virtual void getPixels(const Context& ctx, Image& dst, VGint dx, VGint dy, VGint sx, VGint sy,
+                         VGint width, VGint height) = 0;
+  virtual void readPixels(const Context& ctx, void* data, VGint stride, const FormatInfo& format,
+                          VGint sx, VGint sy, VGint width, VGint height) = 0;
+  virtual void copyPixels(const Context& ctx, VGint dx, VGint dy, VGint sx, VGint sy, VGint width,
+                          VGint height) = 0;
   // Releases the graphics objects while their context is still current.
   virtual void releaseGl() = 0;
 };

@@ -6,6 +6,7 @@
 #include <VG/openvg.h>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "draw/draw_paint.hpp"
@@ -28,6 +29,16 @@ class Compositor {
                      const std::vector<VGint>& scissorRects) = 0;
   // Composites coverage in the paint with the given blend mode.
   virtual void fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) = 0;
+  // The surface's pixels as they are held: 8-bit sRGB RGBA, premultiplied,
+  // 4 bytes a pixel, rows from the lowest up. Without an alpha channel
+  // (surfaceHasAlpha false) alpha reads as 1 and writing it has no effect.
+  virtual bool surfaceHasAlpha() = 0;
+  // Reads rect, inside the drawable surface, into rgba.
+  virtual void readSurface(const IntRect& rect, std::uint8_t* rgba) = 0;
+  // Replaces rect's pixels, inside the drawable surface, with rgba: no
+  // blending, limited to the scissor rectangles when scissor is true.
+  virtual void writeSurface(const IntRect& rect, const std::uint8_t* rgba, bool scissor,
+                            const std::vector<VGint>& scissorRects) = 0;
   // Gives back storage kept for draws of more than `bytes` coverage.
   virtual void trimScratch(size_t bytes) = 0;
   // Releases the graphics objects while their context is still current;

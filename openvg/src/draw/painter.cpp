@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/image.hpp"
+#include "draw/surface_pixels.hpp"
 #include "geometry/flatten.hpp"
 #include "geometry/stroke.hpp"
 
@@ -175,6 +176,32 @@ void Painter::drawImage(const Context& ctx, const Image& image) {
   paint.imageMode = mode;
   paint.surfaceToImage = surfaceToImage;
   trimAfter(composite(ctx, limit, VG_NON_ZERO, paint));
+}
+
+void Painter::setPixels(const Context& ctx, VGint dx, VGint dy, const Image& src, VGint sx,
+                        VGint sy, VGint width, VGint height) {
+  SurfacePixels(*compositor_, ctx, drawable(ctx)).set(dx, dy, src, sx, sy, width, height);
+}
+
+void Painter::writePixels(const Context& ctx, const void* data, VGint stride,
+                          const FormatInfo& format, VGint dx, VGint dy, VGint width, VGint height) {
+  SurfacePixels(*compositor_, ctx, drawable(ctx))
+      .write(data, stride, format, dx, dy, width, height);
+}
+
+void Painter::getPixels(const Context& ctx, Image& dst, VGint dx, VGint dy, VGint sx, VGint sy,
+                        VGint width, VGint height) {
+  SurfacePixels(*compositor_, ctx, drawable(ctx)).get(dst, dx, dy, sx, sy, width, height);
+}
+
+void Painter::readPixels(const Context& ctx, void* data, VGint stride, const FormatInfo& format,
+                         VGint sx, VGint sy, VGint width, VGint height) {
+  SurfacePixels(*compositor_, ctx, drawable(ctx)).read(data, stride, format, sx, sy, width, height);
+}
+
+void Painter::copyPixels(const Context& ctx, VGint dx, VGint dy, VGint sx, VGint sy, VGint width,
+                         VGint height) {
+  SurfacePixels(*compositor_, ctx, drawable(ctx)).copy(dx, dy, sx, sy, width, height);
 }
 
 size_t Painter::composite(const Context& ctx, const IntRect& limit, VGFillRule rule,

@@ -37,6 +37,16 @@ class Painter final : public Renderer {
   void clear(const Context& ctx, const IntRect& rect) override;
   void drawPath(const Context& ctx, const Path& path, VGbitfield paintModes) override;
   void drawImage(const Context& ctx, const Image& image) override;
+  void setPixels(const Context& ctx, VGint dx, VGint dy, const Image& src, VGint sx, VGint sy,
+                 VGint width, VGint height) override;
+  void writePixels(const Context& ctx, const void* data, VGint stride, const FormatInfo& format,
+                   VGint dx, VGint dy, VGint width, VGint height) override;
+  void getPixels(const Context& ctx, Image& dst, VGint dx, VGint dy, VGint sx, VGint sy,
+                 VGint width, VGint height) override;
+  void readPixels(const Context& ctx, void* data, VGint stride, const FormatInfo& format, VGint sx,
+                  VGint sy, VGint width, VGint height) override;
+  void copyPixels(const Context& ctx, VGint dx, VGint dy, VGint sx, VGint sy, VGint width,
+                  VGint height) override;
   void releaseGl() override { compositor_->releaseGl(); }
 
   // Bytes of scratch held between draws (the largest parts of it).

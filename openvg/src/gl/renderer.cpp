@@ -574,6 +574,7 @@ void GlRenderer::release() {
   if (destinationFramebuffer_) glDeleteFramebuffers(1, &destinationFramebuffer_);
   vertexArray_ = destinationTexture_ = destinationFramebuffer_ = 0;
   textures_.release();
+  transfer_.release();
 }
 
 void GlRenderer::setSurface(int width, int height) {
@@ -641,6 +642,7 @@ void GlRenderer::trimScratch(size_t bytes) {
     destinationWidth_ = destinationHeight_ = 0;
   }
   textures_.trim();
+  transfer_.trim(4 * bytes);
 }
 
 bool GlRenderer::ensureTexture(unsigned& texture, int& width, int& height, int needW, int needH,

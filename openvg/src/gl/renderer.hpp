@@ -12,6 +12,7 @@
 #include "draw/compositor.hpp"
 #include "draw/draw_paint.hpp"
 #include "gl/pieces.hpp"
+#include "gl/surface_pixels.hpp"
 #include "gl/textures.hpp"
 #include "raster/coverage.hpp"
 
@@ -32,6 +33,14 @@ class GlRenderer final : public Compositor {
   void clear(const IntRect& rect, const std::array<float, 4>& premultiplied, bool scissor,
              const std::vector<VGint>& scissorRects) override;
   void fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) override;
+  bool surfaceHasAlpha() override { return transfer_.hasAlpha(); }
+  void readSurface(const IntRect& rect, std::uint8_t* rgba) override {
+    transfer_.read(transferSetup(), rect, rgba);
+  }
+  void writeSurface(const IntRect& rect, const std::uint8_t* rgba, bool scissor,
+                    const std::vector<VGint>& scissorRects) override {
+    transfer_.write(transferSetup(), rect, rgba, scissor, scissorRects);
+  }
   void trimScratch(size_t bytes) override;
   // Only while the context the objects were made in is current.
   void releaseGl() override;
@@ -113,6 +122,10 @@ class GlRenderer final : public Compositor {
   bool link(Program& program, ProgramKey key);
   Program programs_[kProgramKeys];
   ImageTextures textures_;
+  SurfaceTransfer transfer_;
+  SurfaceTransfer::Setup transferSetup() const {
+    return {compatibility_, false, clipDistances_, surfaceWidth_, surfaceHeight_};
+  }
   unsigned vertexShaders_[2] = {0, 0};  // by PieceKind
   // Blocks of pixels as points: along the outline with either blend, and
   // the fully covered ones merged into squares.
