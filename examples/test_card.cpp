@@ -4,7 +4,9 @@
 //   tarquel-test-card [out.png]
 //
 // Rows, bottom to top: translucency, dashes and curves, caps, joins and
-// miter limits, fills under both rules and the utility shapes.
+// miter limits, fills under both rules and the utility shapes, and paints
+// and images: linear and radial gradients in each spread mode, patterns in
+// each tiling mode, and an image drawn rotated and in perspective.
 #include <VG/openvg.h>
 #include <VG/vgext.h>
 #include <VG/vgu.h>
@@ -19,7 +21,7 @@
 namespace {
 
 constexpr int kWidth = 800;
-constexpr int kHeight = 600;
+constexpr int kHeight = 680;
 
 bool makeContext() {
   EGLDisplay display =
@@ -98,6 +100,108 @@ void star(float cx, float cy, float r) {
     xy.push_back(cy + r * float(std::sin(a)));
   }
   draw(polyline(xy, true), VG_FILL_PATH);
+}
+
+void loadMatrix(VGMatrixMode mode, const VGfloat (&m)[9]) {
+  vgSeti(VG_MATRIX_MODE, mode);
+  vgLoadMatrix(m);
+  vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
+}
+
+// An image of `size` x `size` pixels, opaque, with a light frame, a diagonal
+// and a dark cell in one corner, so that turns and mirrors show.
+VGImage makeImage(int size) {
+  std::vector<VGuint> pixels(size_t(size) * size_t(size));
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      VGuint c = 0x3060C0FF + VGuint(x * 255 / size) * 0x01000000u;
+      if (x == 0 || y == 0 || x == size - 1 || y == size - 1) c = 0xF0F0E0FF;
+      if (x == y) c = 0xF0C020FF;
+      if (x >= size - 2 && y >= size - 2 && size > 4) c = 0x202020FF;
+      pixels[size_t(y) * size_t(size) + size_t(x)] = c;
+    }
+  }
+  VGImage image = vgCreateImage(
+      VG_sRGBA_8888, size, size,
+      VG_IMAGE_QUALITY_BETTER | VG_IMAGE_QUALITY_FASTER | VG_IMAGE_QUALITY_NONANTIALIASED);
+  vgImageSubData(image, pixels.data(), size * 4, VG_sRGBA_8888, 0, 0, size, size);
+  return image;
+}
+
+// The top row: twelve cells of 56 x 56 pixels, left to right: linear and
+// radial gradients, each with pad, repeat and reflect; a pattern with each
+// tiling mode; an image rotated, and one in perspective.
+void drawPaintsAndImages(VGPaint fill) {
+  constexpr float kTop = 610, kCell = 56, kStep = 64, kLeft = 20;
+  const VGfloat identity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+  const VGfloat stops[15] = {0,    0.95f, 0.3f, 0.2f, 1,    0.5f,  0.95f, 0.85f,
+                             0.3f, 1,     1,    0.2f, 0.4f, 0.95f, 1};
+  vgSetParameterfv(fill, VG_PAINT_COLOR_RAMP_STOPS, 15, stops);
+  const VGColorRampSpreadMode spreads[3] = {VG_COLOR_RAMP_SPREAD_PAD, VG_COLOR_RAMP_SPREAD_REPEAT,
+                                            VG_COLOR_RAMP_SPREAD_REFLECT};
+  auto cell = [&](int i) {
+    VGPath p = newPath();
+    vguRect(p, kLeft + kStep * float(i), kTop, kCell, kCell);
+    draw(p, VG_FILL_PATH);
+  };
+  loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER, identity);
+  for (int i = 0; i < 6; ++i) {
+    const float x = kLeft + kStep * float(i), cx = x + kCell / 2, cy = kTop + kCell / 2;
+    vgSetParameteri(fill, VG_PAINT_COLOR_RAMP_SPREAD_MODE, spreads[i % 3]);
+    if (i < 3) {
+      const VGfloat line[4] = {cx - 10, cy - 6, cx + 10, cy + 6};
+      vgSetParameteri(fill, VG_PAINT_TYPE, VG_PAINT_TYPE_LINEAR_GRADIENT);
+      vgSetParameterfv(fill, VG_PAINT_LINEAR_GRADIENT, 4, line);
+    } else {
+      const VGfloat circle[5] = {cx, cy, cx + 4, cy + 3, 12};
+      vgSetParameteri(fill, VG_PAINT_TYPE, VG_PAINT_TYPE_RADIAL_GRADIENT);
+      vgSetParameterfv(fill, VG_PAINT_RADIAL_GRADIENT, 5, circle);
+    }
+    cell(i);
+  }
+
+  // Patterns: a 6 x 6 image at 4 pixels a pixel, in the middle of its
+  // cell, turned a little; outside it the tiling mode decides.
+  const VGImage tile = makeImage(6);
+  const VGfloat tileFill[4] = {0.15f, 0.15f, 0.2f, 1};
+  vgSetfv(VG_TILE_FILL_COLOR, 4, tileFill);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_NONANTIALIASED);
+  vgSetParameteri(fill, VG_PAINT_TYPE, VG_PAINT_TYPE_PATTERN);
+  vgPaintPattern(fill, tile);
+  const VGTilingMode tilings[4] = {VG_TILE_FILL, VG_TILE_PAD, VG_TILE_REPEAT, VG_TILE_REFLECT};
+  for (int i = 0; i < 4; ++i) {
+    const float x = kLeft + kStep * float(6 + i);
+    const float c = float(std::cos(0.2)) * 4, s = float(std::sin(0.2)) * 4;
+    const VGfloat m[9] = {c, s, 0, -s, c, 0, x + 16, kTop + 14, 1};
+    loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER, m);
+    vgSetParameteri(fill, VG_PAINT_PATTERN_TILING_MODE, tilings[i]);
+    cell(6 + i);
+  }
+  vgPaintPattern(fill, VG_INVALID_HANDLE);
+  vgSetParameteri(fill, VG_PAINT_TYPE, VG_PAINT_TYPE_COLOR);
+  loadMatrix(VG_MATRIX_FILL_PAINT_TO_USER, identity);
+  vgDestroyImage(tile);
+
+  // An image of 12 x 12 pixels rotated by 30 degrees and scaled by 3, then
+  // one in perspective, its far side narrower.
+  const VGImage image = makeImage(12);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_BETTER);
+  const float x0 = kLeft + kStep * 10;
+  const float c = float(std::cos(M_PI / 6)) * 3, s = float(std::sin(M_PI / 6)) * 3;
+  // Its corners turn to x -18 to 31 and y 0 to 49: centred in the cell.
+  const VGfloat rotated[9] = {c, s, 0, -s, c, 0, x0 + 21.4f, kTop + 3.4f, 1};
+  loadMatrix(VG_MATRIX_IMAGE_USER_TO_SURFACE, rotated);
+  vgDrawImage(image);
+  const float x1 = kLeft + kStep * 11;
+  // A projective map about the origin, then moved to the cell: the move's
+  // offsets enter the second column through w = 1 + 0.04 y.
+  const VGfloat perspective[9] = {4.5f, 0,    0, 1.2f + 0.04f * x1, 4.2f + 0.04f * kTop, 0.04f,
+                                  x1,   kTop, 1};
+  loadMatrix(VG_MATRIX_IMAGE_USER_TO_SURFACE, perspective);
+  vgDrawImage(image);
+  loadMatrix(VG_MATRIX_IMAGE_USER_TO_SURFACE, identity);
+  vgSeti(VG_IMAGE_QUALITY, VG_IMAGE_QUALITY_FASTER);
+  vgDestroyImage(image);
 }
 
 void drawCard(VGPaint fill, VGPaint stroke) {
@@ -200,6 +304,8 @@ void drawCard(VGPaint fill, VGPaint stroke) {
     vguEllipse(disc, 120 + 40 * float(i), 60 + 20 * float(i % 2), 90, 90);
     draw(disc, VG_FILL_PATH);
   }
+
+  drawPaintsAndImages(fill);
 }
 
 }  // namespace
