@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "gl/state.hpp"
 
@@ -916,8 +917,13 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
   DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
-  ImageUnitsGuard imageUnits;
-  if (!bindImages(paint)) return;
+  // Units 2 and 3 are saved only when a draw binds an image: plain fills
+  // pay nothing for them.
+  std::optional<ImageUnitsGuard> imageUnits;
+  if (paint.kind == PaintKind::kPattern || paint.hasImage()) {
+    imageUnits.emplace();
+    if (!bindImages(paint)) return;
+  }
 
   const PaintUniforms u(paint);
   BlendSetup setup = blendFor(mode, paint.perChannelAlpha());
