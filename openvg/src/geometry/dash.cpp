@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "geometry/segments.hpp"
+
 namespace tq {
 
 namespace {
@@ -81,6 +83,22 @@ class DashWriter {
     target_->corners.push_back(corner);
   }
 
+  // Ends the dash at q on a flattened curve whose tangent there is t (unit):
+  // a short last piece along t gives its cap the curve's direction.
+  void addAlong(Point q, Vec2 t) {
+    const Point& last = target_->points.back();
+    const double e = std::hypot(double(q.x) - last.x, double(q.y) - last.y) / 64;
+    add(Point{float(q.x - e * t.x), float(q.y - e * t.y)}, 0);
+    add(q, 0);
+  }
+
+  // Starts the dash's first piece along t, at most `room` long.
+  void startAlong(Vec2 t, double room) {
+    const Point q = target_->points.back();
+    const double e = room / 64;
+    add(Point{float(q.x + e * t.x), float(q.y + e * t.y)}, 0);
+  }
+
   void end(bool closed = false) {
     target_->subpaths.push_back({uint32_t(target_->points.size()), closed, axis_});
     target_ = nullptr;
@@ -102,6 +120,21 @@ class DashWriter {
   size_t first_ = 0;
   Point axis_{1, 0};
 };
+
+Vec2 unitOr(Vec2 v, Vec2 fallback) {
+  const double len = length(v);
+  return len > 0.0 && std::isfinite(len) ? (1.0 / len) * v : fallback;
+}
+
+// The tangent at point i of a subpath (from `first` to `last`), a curve point
+// between two chords: that of a curve of even curvature through both, which
+// divides their turn in the ratio of their lengths.
+Vec2 curveTangent(const Polyline& in, uint32_t first, uint32_t last, uint32_t i, Vec2 fallback) {
+  const uint32_t h = i > first ? i - 1 : last, j = i < last ? i + 1 : first;
+  const Vec2 p{in.points[h].x, in.points[h].y}, v{in.points[i].x, in.points[i].y},
+      n{in.points[j].x, in.points[j].y};
+  return unitOr(length(n - v) * (v - p) + length(v - p) * (n - v), fallback);
+}
 
 void appendSubpath(const Polyline& from, size_t sub, size_t skip, Polyline& to) {
   const size_t begin = (sub ? from.subpaths[sub - 1].end : 0) + skip;
@@ -160,13 +193,27 @@ void dashPolylines(const Polyline& in, const DashPattern& pattern, Polyline& out
       const double len = std::sqrt(dx * dx + dy * dy);
       if (!(len > 0.0)) continue;
       const Point axis{float(dx), float(dy)};
+      // A chord between two curve points: a dash cut on it ends along the
+      // curve's tangent there, not the chord's, so that its cap is square to
+      // the curve. The tangent turns from one end's to the other's.
+      const bool curved = in.corners[k] == 0 && in.corners[j] == 0;
+      Vec2 ta{}, tb{};
+      if (curved) {
+        const Vec2 chord = (1.0 / len) * Vec2{dx, dy};
+        ta = curveTangent(in, first, last, k, chord);
+        tb = curveTangent(in, first, last, j, chord);
+      }
       double t = 0.0;
       while (walk.remaining() <= len - t) {
         t += walk.remaining();
         const double u = t / len;
         const Point q = u >= 1.0 ? b : Point{float(a.x + u * dx), float(a.y + u * dy)};
+        const Vec2 tq = curved ? unitOr((1.0 - u) * ta + u * tb, ta) : Vec2{};
         if (dash.isOpen()) {
-          dash.add(q, 0);
+          if (curved)
+            dash.addAlong(q, tq);
+          else
+            dash.add(q, 0);
           dash.end();
           switched = true;
         }
@@ -176,7 +223,8 @@ void dashPolylines(const Polyline& in, const DashPattern& pattern, Polyline& out
             full = true;
             break;
           }
-          dash.begin(out, q, axis);
+          dash.begin(out, q, curved ? Point{float(tq.x), float(tq.y)} : axis);
+          if (curved) dash.startAlong(tq, std::min(len - t, walk.remaining()));
         }
       }
       if (full) break;

@@ -28,10 +28,13 @@ bool dashes(const DashPattern& pattern);
 
 // Clears `out`, then appends each dash of `in` as an open subpath that keeps
 // the corners and curve points it crosses, so joins inside a dash stay. A
-// dash of zero length is one point turned along the path. On a closed
-// subpath whose pattern is on at both its start and its end the last dash
-// runs on into the first; one never switched off stays closed. `head` is
-// scratch. Requires dashes(pattern).
+// dash of zero length is one point turned along the path. A dash cut inside
+// a flattened curve (on a chord between two curve points) ends in a short
+// piece along the curve's tangent there, estimated from the chords around,
+// so that its cap is square to the curve; a dot there is turned to it. On a
+// closed subpath whose pattern is on at both its start and its end the last
+// dash runs on into the first; one never switched off stays closed. `head`
+// is scratch. Requires dashes(pattern).
 void dashPolylines(const Polyline& in, const DashPattern& pattern, Polyline& out, Polyline& head);
 
 }  // namespace tq

@@ -94,9 +94,14 @@ class PieceWriter {
 
 class Stroker {
  public:
-  Stroker(PieceWriter& w, std::vector<StrokePiece>& pieces, const StrokeStyle& style,
-          double tolerance)
-      : w_(w), pieces_(pieces), h_(0.5 * double(style.width)), cap_(style.cap), join_(style.join) {
+  Stroker(PieceWriter& w, std::vector<StrokePiece>& pieces, std::vector<Vec2>& wedges,
+          const StrokeStyle& style, double tolerance)
+      : w_(w),
+        pieces_(pieces),
+        wedges_(wedges),
+        h_(0.5 * double(style.width)),
+        cap_(style.cap),
+        join_(style.join) {
     miterLimit_ = style.miterLimit > 1.0f ? double(style.miterLimit) : 1.0;
     // A chord spanning angle a of a circle of radius h leaves it by at most
     // h (1 - cos(a / 2)); at least four chords a circle keep dots round-ish.
@@ -164,7 +169,13 @@ class Stroker {
     for (size_t k = 0; k < m; ++k) {
       const StrokePiece& prev = ps[k > 0 ? k - 1 : m - 1];
       ps[k].joined = (k > 0 || closed) && prev.good && ps[k].good;
+      // An open subpath's ends count as corners.
+      const bool startCorner = ps[k].corner || (k == 0 && !closed);
+      const bool endCorner = k + 1 < m ? ps[k + 1].corner : !closed || ps[0].corner;
+      ps[k].endTangent = !startCorner && endCorner;
+      ps[k].startTangent = startCorner && !endCorner;
     }
+    wedges_.clear();
 
     // The left offset forward and the right offset backward: an open subpath
     // as one contour round its caps, a closed one as two loops.
@@ -172,20 +183,35 @@ class Stroker {
     const StrokePiece& p1 = ps[m - 1];
     w_.begin();
     if (closed) {
-      for (size_t k = 0; k < m; ++k) side(k, 1.0, true);
+      for (size_t k = 0; k < m; ++k) {
+        side(k, 1.0, true);
+        through(k, 1.0, true);
+      }
       w_.next();
-      for (size_t k = m; k > 0; --k) side(k - 1, -1.0, false);
+      for (size_t k = m; k > 0; --k) {
+        side(k - 1, -1.0, false);
+        through(prevIndex(k - 1), -1.0, false);
+      }
     } else {
       const Vec2 n0 = h_ * left(p0.d), n1 = h_ * left(p1.d);
       w_.add(p0.a + n0);
-      for (size_t k = 1; k < m; ++k) side(k, 1.0, true);
+      for (size_t k = 1; k < m; ++k) {
+        through(k - 1, 1.0, true);
+        side(k, 1.0, true);
+      }
+      through(m - 1, 1.0, true);
       w_.add(p1.b + n1);
       capBetween(p1.b, p1.d);
       w_.add(p1.b - n1);
-      for (size_t k = m - 1; k > 0; --k) side(k, -1.0, false);
+      for (size_t k = m - 1; k > 0; --k) {
+        through(k, -1.0, false);
+        side(k, -1.0, false);
+      }
+      through(0, -1.0, false);
       w_.add(p0.a - n0);
       capBetween(p0.a, -1.0 * p0.d);
     }
+    farSides();
     w_.end();
   }
 
@@ -195,7 +221,7 @@ class Stroker {
   // they cross; outside it the join's outline bridges them.
   void side(size_t k, double sign, bool forward) {
     const StrokePiece& q = pieces_[k];
-    const Vec2 d0 = pieces_[k > 0 ? k - 1 : pieces_.size() - 1].d, d1 = q.d;
+    const Vec2 d0 = pieces_[prevIndex(k)].d, d1 = q.d;
     const Vec2 v = q.a;
     if (q.inner == 0) {
       w_.add(v + (sign * h_) * left(d1));
@@ -205,8 +231,13 @@ class Stroker {
     const Vec2 meet = v + (sign * h_ / (1.0 + c)) * (left(d0) + left(d1));
     const Vec2 o0 = (sign * h_) * left(d0), o1 = (sign * h_) * left(d1);
     if (q.inner == int(sign)) {
+      Vec2 n;
       if (q.joined) {
         w_.add(meet);
+      } else if (curveNormal(k, sign, n)) {
+        // Inside both pieces' crossings the point is a spike between them.
+        Vec2 x;
+        if (!crossing(prevIndex(k), sign, x) || !crossing(k, sign, x)) w_.add(v + (sign * h_) * n);
       } else {
         // Through the vertex: both pieces keep their whole rectangles, which
         // overlap there and wind the same way.
@@ -234,6 +265,108 @@ class Stroker {
       arc(v, forward ? o0 : o1, angle, pieces(turn));
     }
     w_.add(v + (forward ? o1 : o0));
+  }
+
+  size_t prevIndex(size_t k) const { return k > 0 ? k - 1 : pieces_.size() - 1; }
+  size_t nextIndex(size_t k) const { return k + 1 < pieces_.size() ? k + 1 : 0; }
+
+  // Where the inner offsets at piece k's start vertex, a curve point, go
+  // through the vertex on side `sign`, the curve's normal n they share
+  // there. Rectangles of the chords would stand off the curve's true normals
+  // by half the chord's turn: h sin(turn / 2) past a cap, a reversal or a
+  // dash's end, and on the far side of a curve of radius below h, by half a
+  // chord past its end normal. Next to a tangent piece (short, along the
+  // true tangent) n is that piece's normal; elsewhere that of the tangent
+  // of a curve of even curvature through both chords, which divides their
+  // turn in the ratio of their lengths.
+  bool curveNormal(size_t k, double sign, Vec2& n) const {
+    const StrokePiece& q = pieces_[k];
+    const StrokePiece& p = pieces_[prevIndex(k)];
+    if (q.inner != int(sign) || q.joined || q.corner) return false;
+    if (q.endTangent != p.startTangent) {
+      n = left(q.endTangent ? q.d : p.d);
+    } else {
+      const Vec2 t = q.len * p.d + p.len * q.d;
+      const double len = length(t);
+      if (!(len > 0.0)) return false;
+      n = left((1.0 / len) * t);
+    }
+    return true;
+  }
+  Vec2 startNormal(size_t k, double sign) const {
+    Vec2 n;
+    return curveNormal(k, sign, n) ? n : left(pieces_[k].d);
+  }
+  Vec2 endNormal(size_t k, double sign) const {
+    Vec2 n;
+    return curveNormal(nextIndex(k), sign, n) ? n : left(pieces_[k].d);
+  }
+
+  // Whether piece k's normals at its two ends on side `sign` cross within h
+  // (the curve's radius is below the half width there), and where: x.
+  bool crossing(size_t k, double sign, Vec2& x) const {
+    const StrokePiece& q = pieces_[k];
+    const Vec2 n0 = startNormal(k, sign), n1 = endNormal(k, sign);
+    if (n0 == n1) return false;
+    const Vec2 r = (sign * h_) * n0, s = (sign * h_) * n1;
+    const double den = cross(r, s);
+    if (!(std::fabs(den) > 0.0)) return false;
+    const Vec2 ab = q.b - q.a;
+    const double t = cross(ab, s) / den, u = cross(ab, r) / den;
+    if (!(t > 0.0 && t < 1.0 && u > 0.0 && u < 1.0)) return false;
+    x = q.a + t * r;
+    return true;
+  }
+
+  // Piece k's side `sign` between its end vertices: where its normals cross,
+  // through the crossing x. Its piece is then the triangle on the near side
+  // of x, the normals making spikes, and the triangle beyond x between its
+  // normals' far ends, which is kept for a contour of its own (farSides).
+  void through(size_t k, double sign, bool forward) {
+    Vec2 x;
+    if (!crossing(k, sign, x)) return;
+    w_.add(x);
+    const StrokePiece& q = pieces_[k];
+    const Vec2 f0 = q.a + (sign * h_) * startNormal(k, sign);
+    const Vec2 f1 = q.b + (sign * h_) * endNormal(k, sign);
+    if (forward)
+      wedges_.insert(wedges_.end(), {x, f0, f1});
+    else
+      wedges_.insert(wedges_.end(), {x, f1, f0});
+  }
+
+  // The far triangles, each run of them that shares far ends in turn as one
+  // contour: their far ends in order, then their crossings back (the
+  // crossings of consecutive triangles lie on the normal they share, so
+  // nothing more is covered). Wound as the rest of the outline, clockwise in
+  // user space.
+  void farSides() {
+    const size_t n = wedges_.size() / 3;
+    for (size_t i = 0; i < n;) {
+      size_t j = i + 1;
+      while (j < n && wedges_[3 * j + 1] == wedges_[3 * j - 1]) ++j;
+      double area = 0.0;
+      Vec2 last = wedges_[3 * i];
+      auto emit = [&](Vec2 p) {
+        area += cross(last, p);
+        last = p;
+      };
+      emit(wedges_[3 * i + 1]);
+      for (size_t k = i; k < j; ++k) emit(wedges_[3 * k + 2]);
+      for (size_t k = j; k > i; --k) emit(wedges_[3 * (k - 1)]);
+      const bool reverse = area > 0.0;
+      w_.next();
+      if (!reverse) {
+        w_.add(wedges_[3 * i + 1]);
+        for (size_t k = i; k < j; ++k) w_.add(wedges_[3 * k + 2]);
+        for (size_t k = j; k > i; --k) w_.add(wedges_[3 * (k - 1)]);
+      } else {
+        for (size_t k = i; k < j; ++k) w_.add(wedges_[3 * k]);
+        for (size_t k = j; k > i; --k) w_.add(wedges_[3 * (k - 1) + 2]);
+        w_.add(wedges_[3 * i + 1]);
+      }
+      i = j;
+    }
   }
 
   // The outline of the cap at end point p, whose direction there, pointing
@@ -282,6 +415,7 @@ class Stroker {
 
   PieceWriter& w_;
   std::vector<StrokePiece>& pieces_;
+  std::vector<Vec2>& wedges_;
   double h_;
   VGCapStyle cap_;
   VGJoinStyle join_;
@@ -311,7 +445,7 @@ void strokePath(const Path& path, const StrokeStyle& style, const Matrix& userTo
   }
 
   PieceWriter writer(out, Affine::from(userToSurface));
-  Stroker stroker(writer, scratch.pieces, style, 0.5 * tol);
+  Stroker stroker(writer, scratch.pieces, scratch.wedges, style, 0.5 * tol);
   uint32_t first = 0;
   for (const Polyline::Subpath& sub : lines->subpaths) {
     if (writer.full()) break;

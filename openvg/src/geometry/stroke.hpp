@@ -43,6 +43,11 @@ struct StrokePiece {
   bool corner = false;   // a join of the stroke's style, else round (a curve point)
   bool good = false;     // its inner offsets, cut back at both ends, still run forward
   bool joined = false;   // the inner offsets meet at its start, else go through the vertex
+  // The last (first) piece of a flattened curve run, from a curve point to a
+  // corner or end (the reverse): the flattener and dasher make it short and
+  // along the curve's true tangent there.
+  bool endTangent = false;
+  bool startTangent = false;
 };
 
 // Reused between strokes so that steady state allocates nothing.
@@ -51,6 +56,7 @@ struct StrokeScratch {
   Polyline dashed;
   Polyline head;
   std::vector<StrokePiece> pieces;
+  std::vector<Vec2> wedges;  // three points each: see Stroker::bend
 };
 
 // Clears `out`, then fills it with the stroke of `path` in surface pixels:
@@ -76,10 +82,19 @@ struct StrokeScratch {
 // turns tighter than that (about where its radius drops below the half width:
 // tight curves, cusps, sharp corners, reversals) the offsets would fold into
 // a swallowtail that pokes out of the stroke, so the inner side goes through
-// the vertex instead: both pieces keep their whole rectangles, which overlap
-// there, covered twice. The outline is the sum of the boundaries of its
-// pieces, each wound the same way, so its winding is non-zero exactly on
-// their union, and the sign of its area orients it.
+// the vertex instead: at a corner both pieces keep their whole rectangles,
+// which overlap there, covered twice; at a curve point both end on the
+// curve's normal there, so that no chord's rectangle stands past the true
+// normal at a cap, a reversal or a dash's end. Where a chord's two normals
+// cross within h (a curve of radius below the half width) its inner side
+// runs through the crossing, and the triangle beyond it, on the far side of
+// the curve's centre, is a contour of its own. The outline is the sum of the
+// boundaries of its pieces, each wound the same way, so its winding is
+// non-zero exactly on their union, and the sign of its area orients it.
+//
+// A flattened curve ends in a short piece along its true tangent (the
+// flattener and the dasher make one), so caps and joins there are square to
+// the curve.
 //
 // Hostile input: a non-finite or collapsing matrix, or a width that is not
 // positive and finite, yields nothing; subpaths with non-finite points are
