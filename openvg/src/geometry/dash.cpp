@@ -198,13 +198,15 @@ void dashPolylines(const Polyline& in, const DashPattern& pattern, Polyline& out
       // the curve. The tangent turns from one end's to the other's.
       const bool curved = in.corners[k] == 0 && in.corners[j] == 0;
       Vec2 ta{}, tb{};
-      if (curved) {
-        const Vec2 chord = (1.0 / len) * Vec2{dx, dy};
-        ta = curveTangent(in, first, last, k, chord);
-        tb = curveTangent(in, first, last, j, chord);
-      }
+      bool tangents = false;  // worked out at the chord's first cut
       double t = 0.0;
       while (walk.remaining() <= len - t) {
+        if (curved && !tangents) {
+          const Vec2 chord = (1.0 / len) * Vec2{dx, dy};
+          ta = curveTangent(in, first, last, k, chord);
+          tb = curveTangent(in, first, last, j, chord);
+          tangents = true;
+        }
         t += walk.remaining();
         const double u = t / len;
         const Point q = u >= 1.0 ? b : Point{float(a.x + u * dx), float(a.y + u * dy)};

@@ -175,6 +175,9 @@ class Stroker {
       ps[k].endTangent = !startCorner && endCorner;
       ps[k].startTangent = startCorner && !endCorner;
     }
+    for (size_t k = 0; k < m; ++k) ps[k].shared = curveNormal(k, ps[k].normal);
+    for (size_t k = 0; k < m; ++k)
+      for (int i = 0; i < 2; ++i) ps[k].crossed[i] = findCrossing(k, i ? 1.0 : -1.0, ps[k].x[i]);
     wedges_.clear();
 
     // The left offset forward and the right offset backward: an open subpath
@@ -231,13 +234,11 @@ class Stroker {
     const Vec2 meet = v + (sign * h_ / (1.0 + c)) * (left(d0) + left(d1));
     const Vec2 o0 = (sign * h_) * left(d0), o1 = (sign * h_) * left(d1);
     if (q.inner == int(sign)) {
-      Vec2 n;
       if (q.joined) {
         w_.add(meet);
-      } else if (curveNormal(k, sign, n)) {
+      } else if (q.shared) {
         // Inside both pieces' crossings the point is a spike between them.
-        Vec2 x;
-        if (!crossing(prevIndex(k), sign, x) || !crossing(k, sign, x)) w_.add(v + (sign * h_) * n);
+        if (!crossing(prevIndex(k), sign) || !crossing(k, sign)) w_.add(v + (sign * h_) * q.normal);
       } else {
         // Through the vertex: both pieces keep their whole rectangles, which
         // overlap there and wind the same way.
@@ -279,10 +280,10 @@ class Stroker {
   // true tangent) n is that piece's normal; elsewhere that of the tangent
   // of a curve of even curvature through both chords, which divides their
   // turn in the ratio of their lengths.
-  bool curveNormal(size_t k, double sign, Vec2& n) const {
+  bool curveNormal(size_t k, Vec2& n) const {
     const StrokePiece& q = pieces_[k];
     const StrokePiece& p = pieces_[prevIndex(k)];
-    if (q.inner != int(sign) || q.joined || q.corner) return false;
+    if (q.inner == 0 || q.joined || q.corner) return false;
     if (q.endTangent != p.startTangent) {
       n = left(q.endTangent ? q.d : p.d);
     } else {
@@ -294,17 +295,17 @@ class Stroker {
     return true;
   }
   Vec2 startNormal(size_t k, double sign) const {
-    Vec2 n;
-    return curveNormal(k, sign, n) ? n : left(pieces_[k].d);
+    const StrokePiece& q = pieces_[k];
+    return q.shared && q.inner == int(sign) ? q.normal : left(q.d);
   }
   Vec2 endNormal(size_t k, double sign) const {
-    Vec2 n;
-    return curveNormal(nextIndex(k), sign, n) ? n : left(pieces_[k].d);
+    const StrokePiece& n = pieces_[nextIndex(k)];
+    return n.shared && n.inner == int(sign) ? n.normal : left(pieces_[k].d);
   }
 
   // Whether piece k's normals at its two ends on side `sign` cross within h
   // (the curve's radius is below the half width there), and where: x.
-  bool crossing(size_t k, double sign, Vec2& x) const {
+  bool findCrossing(size_t k, double sign, Vec2& x) const {
     const StrokePiece& q = pieces_[k];
     const Vec2 n0 = startNormal(k, sign), n1 = endNormal(k, sign);
     if (n0 == n1) return false;
@@ -317,16 +318,17 @@ class Stroker {
     x = q.a + t * r;
     return true;
   }
+  bool crossing(size_t k, double sign) const { return pieces_[k].crossed[sign > 0.0]; }
 
   // Piece k's side `sign` between its end vertices: where its normals cross,
   // through the crossing x. Its piece is then the triangle on the near side
   // of x, the normals making spikes, and the triangle beyond x between its
   // normals' far ends, which is kept for a contour of its own (farSides).
   void through(size_t k, double sign, bool forward) {
-    Vec2 x;
-    if (!crossing(k, sign, x)) return;
-    w_.add(x);
     const StrokePiece& q = pieces_[k];
+    if (!q.crossed[sign > 0.0]) return;
+    const Vec2 x = q.x[sign > 0.0];
+    w_.add(x);
     const Vec2 f0 = q.a + (sign * h_) * startNormal(k, sign);
     const Vec2 f1 = q.b + (sign * h_) * endNormal(k, sign);
     if (forward)

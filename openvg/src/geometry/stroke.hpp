@@ -48,6 +48,10 @@ struct StrokePiece {
   // along the curve's true tangent there.
   bool endTangent = false;
   bool startTangent = false;
+  bool shared = false;  // its inner offsets at its start end on one normal: `normal`
+  Vec2 normal;
+  bool crossed[2] = {false, false};  // its two normals cross on that side (right, left), at x
+  Vec2 x[2];
 };
 
 // Reused between strokes so that steady state allocates nothing.
