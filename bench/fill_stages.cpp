@@ -80,6 +80,25 @@ void flattenAndRasterize(benchmark::State& state) {
 }
 BENCHMARK(flattenAndRasterize);
 
+// The apple as many_paths draws it, a fifth of its size and turned: what a
+// small path costs the rasteriser.
+void rasterizeSmallApple(benchmark::State& state) {
+  Fill f;
+  vgLoadIdentity();
+  vgTranslate(200, 200);
+  vgRotate(30);
+  vgScale(0.2f, 0.2f);
+  tq::Path& apple = *tq::lookupPath(f.ctx, f.scene.apple);
+  for (auto _ : state) {
+    tq::rasterizeFill(f.ctx, apple, tq::IntRect{0, 0, f.ctx.surfaceWidth, f.ctx.surfaceHeight},
+                      f.poly, f.raster, f.mask);
+    benchmark::DoNotOptimize(f.mask.alpha.data());
+  }
+  state.counters["box_pixels"] = double(f.mask.alpha.size());
+  state.counters["region_rows"] = double(f.raster.regionRows());
+}
+BENCHMARK(rasterizeSmallApple);
+
 // Choosing the blended blocks and full squares the coverage is composited in.
 void planPieces(benchmark::State& state) {
   Fill f;
