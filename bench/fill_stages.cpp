@@ -2,6 +2,9 @@
 #include <VG/openvg.h>
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <vector>
+
 #include "core/context.hpp"
 #include "draw/painter.hpp"
 #include "geometry/flatten.hpp"
@@ -156,6 +159,71 @@ void rasterizeStroke(benchmark::State& state, std::vector<float> dashes) {
 }
 BENCHMARK_CAPTURE(rasterizeStroke, solid, {});
 BENCHMARK_CAPTURE(rasterizeStroke, dashed, {8, 4});
+
+// One closed path of range(0) cubics around a wobbling circle (as
+// segment_scaling draws it), per stage: flattening, the fill's coverage,
+// stroking (width 2) and the stroke's coverage. Time a segment should stay
+// flat as the segments grow.
+struct Wobble {
+  Scene scene;
+  tq::Context& ctx = *tq::currentContext();
+  VGPath path = VG_INVALID_HANDLE;
+  explicit Wobble(int count) {
+    std::vector<VGubyte> commands(size_t(count) + 2, VG_CUBIC_TO_ABS);
+    commands.front() = VG_MOVE_TO_ABS;
+    commands.back() = VG_CLOSE_PATH;
+    std::vector<VGfloat> coords;
+    auto at = [&](double t) {
+      const double r = 150.0 + 12.0 * std::sin(5 * t);
+      coords.push_back(float(r * std::cos(t)));
+      coords.push_back(float(r * std::sin(t)));
+    };
+    at(0);
+    for (int i = 0; i < count; ++i)
+      for (int k = 1; k <= 3; ++k) at(2 * 3.14159265358979 * (i + k / 3.0) / count);
+    path = vgCreatePath(VG_PATH_FORMAT_STANDARD, VG_PATH_DATATYPE_F, 1, 0, 0, 0,
+                        VG_PATH_CAPABILITY_ALL);
+    vgAppendPathData(path, VGint(commands.size()), commands.data(), coords.data());
+  }
+  tq::Path& get() { return *tq::lookupPath(ctx, path); }
+};
+
+void wobbleStages(benchmark::State& state, bool stroke, bool rasterize) {
+  Wobble w(int(state.range(0)));
+  tq::Polygon poly;
+  tq::StrokeScratch scratch;
+  tq::StrokeStyle style;
+  style.width = 2;
+  tq::Rasterizer raster;
+  tq::CoverageMask mask;
+  tq::RasterOptions options;
+  options.fillRule = VG_NON_ZERO;
+  options.clip = tq::IntRect{0, 0, w.ctx.surfaceWidth, w.ctx.surfaceHeight};
+  auto geometry = [&] {
+    if (stroke)
+      tq::strokePath(w.get(), style, tq::pathUserToSurface(w.ctx), 0.02f, scratch, poly);
+    else
+      tq::flattenPath(w.get(), tq::pathUserToSurface(w.ctx), 0.02f, poly);
+  };
+  geometry();
+  for (auto _ : state) {
+    if (rasterize)
+      raster.rasterize(poly, options, mask);
+    else
+      geometry();
+    benchmark::DoNotOptimize(mask.alpha.data());
+    benchmark::DoNotOptimize(poly.points.data());
+  }
+  state.counters["points"] = double(poly.points.size());
+  state.counters["ns_per_segment"] =
+      benchmark::Counter(double(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
+  if (rasterize) state.counters["region_rows"] = double(raster.regionRows());
+}
+BENCHMARK_CAPTURE(wobbleStages, flatten, false, false)->Arg(100000)->Arg(1000000);
+BENCHMARK_CAPTURE(wobbleStages, fillCoverage, false, true)->Arg(100000)->Arg(1000000);
+BENCHMARK_CAPTURE(wobbleStages, stroke, true, false)->Arg(100000)->Arg(1000000);
+BENCHMARK_CAPTURE(wobbleStages, strokeCoverage, true, true)->Arg(100000)->Arg(1000000);
 
 }  // namespace
 
