@@ -116,6 +116,36 @@ void main() {
 }
 )";
 
+// A block point's own coverage: the 4 x 4 pixels of its block, or all 255
+// for a fully covered square of any size.
+const char* const BLOCK_POINT_VERTEX_SHADER = R"(
+uniform ivec4 uSquares[16];  // squares 2k (xy) and 2k + 1 (zw): column * 8 + level, row * 8
+uniform uvec4 uBlocks[32];   // their pixels, rows from the bottom, a byte each
+uniform vec2 uSurface;
+flat out uvec4 vBlock;
+flat out ivec2 vCorner;
+void main() {
+  ivec4 pair = uSquares[gl_VertexID >> 1];
+  ivec2 square = (gl_VertexID & 1) != 0 ? pair.zw : pair.xy;
+  float size = float(4 << (square.x & 7));
+  vec2 corner = vec2(square >> 3) * 4.0;
+  gl_Position = vec4((corner + 0.5 * size) / uSurface * 2.0 - 1.0, 0.0, 1.0);
+  gl_PointSize = size;
+  vBlock = uBlocks[gl_VertexID];
+  vCorner = ivec2(corner);
+  passFillValues();
+}
+)";
+
+const char* const BLOCK_COVERAGE = R"(#version 330 core
+flat in uvec4 vBlock;
+flat in ivec2 vCorner;
+float coverageAt(ivec2 boxPixel) {
+  ivec2 q = (ivec2(gl_FragCoord.xy) - vCorner) & 3;
+  return float((vBlock[q.y] >> uint(q.x * 8)) & 255u) * (1.0 / 255.0);
+}
+)";
+
 // Each program's fragment shader is its coverage source, its paint's
 // paintAt() (the premultiplied paint at the pixel's centre) and what its
 // blend class does with them.
@@ -384,7 +414,9 @@ void GlRenderer::releaseGl() {
 bool GlRenderer::link(Program& program, ProgramKey key) {
   const GLuint vs = vertexShaders_[int(key.piece)];
   if (!vs) return false;
-  const char* coverage = key.bufferCoverage ? BUFFER_COVERAGE : TEXTURE_COVERAGE;
+  const char* coverage = key.piece == PieceKind::kBlockPoint ? BLOCK_COVERAGE
+                         : key.bufferCoverage                ? BUFFER_COVERAGE
+                                                             : TEXTURE_COVERAGE;
   const char* blend = key.blend == BlendClass::kGeneral  ? GENERAL_BLEND
                       : key.blend == BlendClass::kSimple ? SIMPLE_BLEND
                                                          : SOLID_BLEND;
@@ -442,6 +474,8 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   program.uMode = glGetUniformLocation(id, "uMode");
   program.uSize = glGetUniformLocation(id, "uSize");
   program.uCoverageBase = glGetUniformLocation(id, "uCoverageBase");
+  program.uSquares = glGetUniformLocation(id, "uSquares");
+  program.uBlocks = glGetUniformLocation(id, "uBlocks");
   program.uLinear = glGetUniformLocation(id, "uLinear");
   program.uPaintX = glGetUniformLocation(id, "uPaintX");
   program.uPaintY = glGetUniformLocation(id, "uPaintY");
@@ -544,7 +578,13 @@ bool GlRenderer::init() {
   if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
     vertexShaders_[int(PieceKind::kPoint)] =
         compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, POINT_VERTEX_SHADER});
-    blockPoints_ = colorPrograms(PieceKind::kPoint);
+    vertexShaders_[int(PieceKind::kBlockPoint)] =
+        compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, BLOCK_POINT_VERTEX_SHADER});
+    // Squares as points are only drawn solid; blended pieces as points
+    // carry their coverage.
+    blockPoints_ = program({PaintKind::kColor, bufferCoverage_, BlendClass::kSolid,
+                            PieceKind::kPoint}) != nullptr &&
+                   colorPrograms(PieceKind::kBlockPoint);
     // Merged squares go up to 64 pixels, as far as points may be that big.
     while (maxSquareLevel_ < 4 && (8 << maxSquareLevel_) <= pointSizes[1]) ++maxSquareLevel_;
   }
@@ -913,6 +953,53 @@ void GlRenderer::drawPoints(const Program& program, const std::vector<Square>& s
   flush();
 }
 
+void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mask,
+                                 size_t fullFrom) {
+  const IntRect& box = mask.box;
+  const int w = box.width, h = box.height;
+  const uint8_t* alpha = mask.alpha.data();
+  glEnable(GL_PROGRAM_POINT_SIZE);
+  int count = 0;
+  auto flush = [&] {
+    if (count == 0) return;
+    glUniform4iv(program.uSquares, (count + 1) / 2, squareCodes_);
+    glUniform4uiv(program.uBlocks, count, blockWords_);
+    glDrawArrays(GL_POINTS, 0, count);
+    count = 0;
+  };
+  for (size_t i = 0; i < pieces_.blocks.size(); ++i) {
+    const Square& b = pieces_.blocks[i];
+    const int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
+    if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 || y + half <= 0) {
+      // A point whose centre lies outside the viewport is not drawn at all.
+      float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, w));
+      float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, h));
+      pieces_.blended.push_back(Trapezoid{y0, y1, x0, x1, x0, x1});
+      continue;
+    }
+    squareCodes_[2 * count] = (x >> 2) * 8 + b.level;
+    squareCodes_[2 * count + 1] = (y >> 2) * 8;
+    std::uint32_t* words = blockWords_ + 4 * count;
+    for (int r = 0; r < 4; ++r) {
+      std::uint32_t word = ~0u;
+      if (i < fullFrom) {
+        word = 0;
+        const int py = b.y + r;
+        if (py >= 0 && py < h) {
+          const uint8_t* row = alpha + size_t(py) * size_t(w);
+          for (int c = 0; c < 4; ++c) {
+            const int px = b.x + c;
+            if (px >= 0 && px < w) word |= std::uint32_t(row[px]) << (8 * c);
+          }
+        }
+      }
+      words[r] = word;
+    }
+    if (++count == kMaxBlocks) flush();
+  }
+  flush();
+}
+
 void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) {
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
@@ -931,7 +1018,12 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, surfaceWidth_, surfaceHeight_);
   glActiveTexture(GL_TEXTURE0);
-  uploadCoverage(mask);
+  // The coverage store only for the pieces that read it.
+  bool uploaded = false;
+  auto needCoverage = [&] {
+    if (!uploaded) uploadCoverage(mask);
+    uploaded = true;
+  };
 
   if (!setup.blend) {
     // Copy (and resolve, on a multisampled window) the destination under the box.
@@ -960,23 +1052,34 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   bool solidInterior =
       mode == VG_BLEND_SRC || (paint.isOpaque() && setup.mode == MODE_PLAIN &&
                                setup.src == GL_ONE && setup.dst == GL_ONE_MINUS_SRC_ALPHA);
-  bool blocks = solidInterior && blockPoints_;
+  // Blocks are shaded once each, where trapezoids shade those their sides
+  // cut in part and those on their diagonals twice. Blended blocks leave
+  // the pixels they do not cover as they were, so they serve every mode
+  // that blends; where the interior must blend too, its squares go with
+  // them, in one draw.
+  bool blocks = blockPoints_ && setup.blend;
   if (blocks)
     coverMaskWithBlocks(mask, pieces_, maxSquareLevel_);
   else
     coverMask(mask, solidInterior, pieces_);
+  const size_t fullFrom = pieces_.blocks.size();
+  if (blocks && !solidInterior) {
+    pieces_.blocks.insert(pieces_.blocks.end(), pieces_.squares.begin(), pieces_.squares.end());
+    pieces_.squares.clear();
+  }
   glBindVertexArray(vertexArray_);
   const BlendClass edge = setup.simple() ? BlendClass::kSimple : BlendClass::kGeneral;
   auto programFor = [&](BlendClass blend, PieceKind piece) {
     return program(keyFor(paint, bufferCoverage_, blend, piece));
   };
   if (blocks) {
-    if (Program* p = programFor(edge, PieceKind::kPoint)) {
+    if (Program* p = programFor(edge, PieceKind::kBlockPoint)) {
       useBlended(*p, box, setup.mode, u);
-      drawPoints(*p, pieces_.blocks, box);
+      drawBlockPoints(*p, mask, fullFrom);
     }
   }
   if (!pieces_.blended.empty()) {
+    needCoverage();
     if (Program* p = programFor(edge, PieceKind::kTrapezoid)) {
       useBlended(*p, box, setup.mode, u);
       drawTrapezoids(*p, pieces_.blended, box);

@@ -84,7 +84,9 @@ class GlRenderer final : public Compositor {
   // modes that need only the source, or the paint alone for fully covered
   // pixels.
   enum class BlendClass : std::uint8_t { kGeneral, kSimple, kSolid };
-  enum class PieceKind : std::uint8_t { kTrapezoid, kPoint };
+  // Trapezoids and squares as points read coverage from the coverage store;
+  // block points carry their 16 pixels' coverage with them.
+  enum class PieceKind : std::uint8_t { kTrapezoid, kPoint, kBlockPoint };
   // vgDrawImage's image and how it meets the paint, or none.
   enum class ImageLayer : std::uint8_t { kNone, kNormal, kMultiply, kStencil };
   struct ProgramKey {
@@ -96,11 +98,11 @@ class GlRenderer final : public Compositor {
     int index() const {
       return (((int(image) * kPaintKinds + int(paint)) * 2 + int(bufferCoverage)) * 3 +
               int(blend)) *
-                 2 +
+                 3 +
              int(piece);
     }
   };
-  static constexpr int kProgramKeys = 4 * kPaintKinds * 2 * 3 * 2;
+  static constexpr int kProgramKeys = 4 * kPaintKinds * 2 * 3 * 3;
   static ProgramKey keyFor(const DrawPaint& paint, bool bufferCoverage, BlendClass blend,
                            PieceKind piece);
   // Binds the paint's pattern and the drawn image to their units; false
@@ -110,7 +112,7 @@ class GlRenderer final : public Compositor {
     unsigned id = 0;
     bool failed = false;  // not made again draw after draw
     int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uSize = -1;
-    int uCoverageBase = -1;
+    int uCoverageBase = -1, uSquares = -1, uBlocks = -1;
     int uLinear = -1, uPaintX = -1, uPaintY = -1, uRadial = -1, uSpread = -1;
     int uOffsets = -1, uStopColors = -1, uStopCount = -1, uPremultiplyAfter = -1;
     int uPatternX = -1, uPatternY = -1, uImageMatrix = -1;
@@ -126,7 +128,7 @@ class GlRenderer final : public Compositor {
   SurfaceTransfer::Setup transferSetup() const {
     return {compatibility_, false, clipDistances_, surfaceWidth_, surfaceHeight_};
   }
-  unsigned vertexShaders_[2] = {0, 0};  // by PieceKind
+  unsigned vertexShaders_[3] = {0, 0, 0};  // by PieceKind
   // Blocks of pixels as points: along the outline with either blend, and
   // the fully covered ones merged into squares.
   bool blockPoints_ = false;
@@ -147,6 +149,18 @@ class GlRenderer final : public Compositor {
   };
   CoverageStream stream_;
   int coverageBase_ = 0;  // the byte the last fill's coverage starts at
+  // Block points take their coverage to the vertex stage in uniforms, so
+  // that no binding the fragments read changes from fill to fill and a draw
+  // needs no coverage store at all unless a piece reaches past the
+  // surface's sides: a software renderer then keeps its fragment state.
+  // The arrays are small because the driver copies all of a program's
+  // vertex uniforms for every draw.
+  static constexpr int kMaxBlocks = 32;  // as the block vertex shader's arrays hold
+  int squareCodes_[kMaxBlocks * 2] = {};
+  std::uint32_t blockWords_[kMaxBlocks * 4] = {};
+  // Draws pieces_.blocks as block points, those from fullFrom on fully
+  // covered; those reaching past the surface's sides go to pieces_.blended.
+  void drawBlockPoints(const Program& program, const CoverageMask& mask, size_t fullFrom);
   static constexpr int kCoverageRing = 4;
   struct CoverageStore {
     unsigned name = 0;
