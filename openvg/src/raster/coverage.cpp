@@ -89,6 +89,11 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   chunksPerRow_ = (stride_ >> kChunkShift) + 1;
   size_t chunks = size_t(chunksPerRow_) * size_t(kStripRows);
   if (touched_.size() < chunks) touched_.resize(chunks, 0);  // likewise
+  if (cellsDirty_) {  // a failed allocation cut the last draw short
+    std::fill(accum_.begin(), accum_.end(), 0.0f);
+    std::fill(touched_.begin(), touched_.end(), uint8_t(0));
+    cellsDirty_ = false;
+  }
 
   edges_.clear();
   flats_.clear();
@@ -178,6 +183,7 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   out.alpha.resize(size_t(width_) * size_t(height_));
   out.spans.resize(size_t(height_));
   active_.clear();
+  cellsDirty_ = true;
   for (int k = 0; k < strips; ++k) {
     stripBegin_ = k * kStripRows;
     stripEnd_ = std::min(height_, stripBegin_ + kStripRows);
@@ -199,6 +205,7 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
     resolveRows(options, out);
     std::swap(active_, nextActive_);
   }
+  cellsDirty_ = false;
   if (options.scissor) applyScissor(options, out);
   return true;
 }

@@ -103,6 +103,9 @@ class Rasterizer {
   int stripEnd_ = 0;
 
   std::vector<float> accum_;  // (width + 2) cells a row of the strip, row-major
+  // Set while strips are accumulated: an exception then leaves cells and
+  // flags written, and the next draw clears them before it starts.
+  bool cellsDirty_ = false;
   std::vector<uint8_t> scissorMask_;
   // One flag per run of kChunk cells of a row that some edge wrote to: the
   // runs no edge touched hold a constant winding and are filled in one go.
