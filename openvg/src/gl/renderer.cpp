@@ -123,7 +123,6 @@ uniform ivec4 uSquares[16];  // squares 2k (xy) and 2k + 1 (zw): column * 8 + le
 uniform uvec4 uBlocks[32];   // their pixels, rows from the bottom, a byte each
 uniform vec2 uSurface;
 flat out uvec4 vBlock;
-flat out ivec2 vCorner;
 void main() {
   ivec4 pair = uSquares[gl_VertexID >> 1];
   ivec2 square = (gl_VertexID & 1) != 0 ? pair.zw : pair.xy;
@@ -132,16 +131,17 @@ void main() {
   gl_Position = vec4((corner + 0.5 * size) / uSurface * 2.0 - 1.0, 0.0, 1.0);
   gl_PointSize = size;
   vBlock = uBlocks[gl_VertexID];
-  vCorner = ivec2(corner);
   passFillValues();
 }
 )";
 
+// Blocks lie on the surface's grid of 4 x 4 pixels, so a pixel's place in
+// its block is its window position's low bits: no corner goes along, as
+// each flat value a point carries adds to a software renderer's setup of it.
 const char* const BLOCK_COVERAGE = R"(#version 330 core
 flat in uvec4 vBlock;
-flat in ivec2 vCorner;
 float coverageAt(ivec2 boxPixel) {
-  ivec2 q = (ivec2(gl_FragCoord.xy) - vCorner) & 3;
+  ivec2 q = ivec2(gl_FragCoord.xy) & 3;
   return float((vBlock[q.y] >> uint(q.x * 8)) & 255u) * (1.0 / 255.0);
 }
 )";
