@@ -25,17 +25,15 @@
 #include "core/image.hpp"
 #include "core/pixel_formats.hpp"
 #include "fuzz_input.hpp"
+#include "image_input.hpp"
 
 namespace {
 
 using tqfuzz::Input;
+using tqfuzz::internalImage;
+using tqfuzz::snapshot;
 
 constexpr int kWindowSize = 96;
-
-constexpr int32_t kFormats[] = {0,   1,   2,   3,   4,   5,   6,   7,   8,   9,   10,
-                                11,  12,  13,  14,  64,  65,  66,  68,  69,  71,  72,
-                                73,  128, 129, 130, 131, 132, 133, 135, 136, 137, 192,
-                                193, 194, 196, 197, 199, 200, 201, 15,  67,  195, 255};
 
 int gMaxViewport[2] = {0, 0};
 
@@ -47,26 +45,11 @@ void checkGl(const char* after) {
   }
 }
 
-const tq::Image* internalImage(VGImage handle) {
-  return tq::lookupImage(*tq::currentContext(), handle);
-}
-
-std::vector<uint8_t> snapshot(VGImage handle) {
-  const tq::Image* image = internalImage(handle);
-  std::vector<uint8_t> out;
-  if (!image) return out;
-  for (int y = 0; y < image->rect.height; ++y) {
-    const uint8_t* row = image->store->pixel(image->rect.x, image->rect.y + y);
-    out.insert(out.end(), row, row + size_t(image->rect.width) * 4);
-  }
-  return out;
-}
-
 VGint coordinate(Input& in) { return in.pick(6) == 0 ? in.integer() : in.range<VGint>(-40, 140); }
 VGint extent(Input& in) { return in.pick(6) == 0 ? in.integer() : in.range<VGint>(-1, 140); }
 
 VGImage createImage(Input& in) {
-  const VGint format = in.oneOf(kFormats);
+  const VGint format = in.oneOf(tqfuzz::kImageFormats);
   const VGint w = in.pick(4) == 0 ? in.integer() : in.range<VGint>(-1, 40);
   const VGint h = in.pick(4) == 0 ? in.integer() : in.range<VGint>(-1, 40);
   const VGbitfield quality = in.pick(8) == 0 ? VGbitfield(in.u32()) : in.range<VGbitfield>(1, 7);
@@ -133,7 +116,7 @@ void makeData(Input& in, PixelData& d, VGint format, VGint stride, VGint x, VGin
 }
 
 void memoryCall(Input& in, bool write) {
-  const VGint format = in.oneOf(kFormats);
+  const VGint format = in.oneOf(tqfuzz::kImageFormats);
   const VGint x = coordinate(in), y = coordinate(in), w = extent(in), h = extent(in);
   const VGint stride = in.pick(8) == 0 ? in.range<VGint>(-64, 64) * 4 + in.range<VGint>(0, 3)
                                        : in.range<VGint>(-150, 150) * 4;
