@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "bench_util.hpp"
+#include "cairo_outline.hpp"
 #include "harness.h"
 #include "morph.h"
-#include "outlines.h"
 
 namespace {
 
@@ -52,35 +52,12 @@ void libraryGradient() {
   vgDrawPath(morphScene.morphPath, VG_FILL_PATH);
 }
 
-// The interpolated outline, y up like the window (see stroke_cost).
-void cairoOutline(cairo_t* cr, float amount) {
-  const VGfloat* a = APPLE_COORDS;
-  const VGfloat* b = PEAR_COORDS;
-  auto x = [&](int i) { return kSize / 2 + double(a[i] + (b[i] - a[i]) * amount); };
-  auto y = [&](int i) { return kSize / 2 - double(a[i] + (b[i] - a[i]) * amount); };
-  int c = 0;
-  for (int s = 0; s < OUTLINE_SEGMENT_COUNT; ++s) {
-    switch (OUTLINE_SEGMENTS[s]) {
-      case VG_MOVE_TO_ABS:
-        cairo_move_to(cr, x(c), y(c + 1));
-        c += 2;
-        break;
-      case VG_CUBIC_TO_ABS:
-        cairo_curve_to(cr, x(c), y(c + 1), x(c + 2), y(c + 3), x(c + 4), y(c + 5));
-        c += 6;
-        break;
-      default:
-        cairo_close_path(cr);
-    }
-  }
-}
-
 void cairoGradient() {
   const float amount = nextAmount();
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
-  cairoOutline(cr, amount);
+  bench::cairoMorphOutline(cr, amount, kSize / 2);
   cairo_pattern_t* ramp = cairo_pattern_create_linear(100, 100, 300, 300);
   cairo_pattern_add_color_stop_rgba(ramp, 0, 1, 0.8, 0.2, 1);
   cairo_pattern_add_color_stop_rgba(ramp, 1, 0.2, 0.4, 1, 1);

@@ -12,24 +12,18 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <vector>
 
+#include "bench_util.hpp"
+#include "cairo_outline.hpp"
 #include "harness.h"
 #include "morph.h"
-#include "outlines.h"
 
 namespace {
 
 constexpr int kSize = 400;
 constexpr float kWidth = 3.0f;
 constexpr double kDashes[2] = {12.0, 6.0};
-
-double processSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
 
 bool dashed = false;
 float amount = 0.0f;
@@ -39,12 +33,6 @@ cairo_surface_t* surface = nullptr;
 void advance() {
   static int frame = 0;
   amount = 0.5f - 0.5f * float(std::cos(2 * 3.14159265358979 * (frame++ % 120) / 120.0));
-}
-
-void readoutAndSwap() {
-  glColor4f(1, 1, 1, 1);
-  harnessDrawText(10.0f, 10.0f, "FPS: %d", 600);
-  glutSwapBuffers();
 }
 
 void libraryFrame() {
@@ -57,31 +45,7 @@ void libraryFrame() {
   vgLoadIdentity();
   vgTranslate(kSize / 2, kSize / 2);
   vgDrawPath(morphScene.morphPath, VG_STROKE_PATH);
-  readoutAndSwap();
-}
-
-// The interpolated outline as cairo draws it, y up like the window, so that
-// its rows go to OpenGL as they are.
-void cairoOutline(cairo_t* cr) {
-  const VGfloat* a = APPLE_COORDS;
-  const VGfloat* b = PEAR_COORDS;
-  auto x = [&](int i) { return kSize / 2 + double(a[i] + (b[i] - a[i]) * amount); };
-  auto y = [&](int i) { return kSize / 2 - double(a[i] + (b[i] - a[i]) * amount); };
-  int c = 0;
-  for (int s = 0; s < OUTLINE_SEGMENT_COUNT; ++s) {
-    switch (OUTLINE_SEGMENTS[s]) {
-      case VG_MOVE_TO_ABS:
-        cairo_move_to(cr, x(c), y(c + 1));
-        c += 2;
-        break;
-      case VG_CUBIC_TO_ABS:
-        cairo_curve_to(cr, x(c), y(c + 1), x(c + 2), y(c + 3), x(c + 4), y(c + 5));
-        c += 6;
-        break;
-      default:
-        cairo_close_path(cr);
-    }
-  }
+  bench::readoutAndSwap();
 }
 
 void cairoFrame() {
@@ -89,7 +53,7 @@ void cairoFrame() {
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 0, 0, 0);
   cairo_paint(cr);
-  cairoOutline(cr);
+  bench::cairoMorphOutline(cr, amount, kSize / 2);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_set_line_width(cr, kWidth);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -97,17 +61,16 @@ void cairoFrame() {
   cairo_stroke(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
-  glRasterPos2i(0, 0);
-  glDrawPixels(kSize, kSize, GL_BGRA, GL_UNSIGNED_BYTE, cairo_image_surface_get_data(surface));
-  readoutAndSwap();
+  bench::uploadRows(kSize, kSize, cairo_image_surface_get_data(surface));
+  bench::readoutAndSwap();
 }
 
 double run(void (*frame)(), int frames) {
   glFinish();
-  const double start = processSeconds();
+  const double start = bench::processSeconds();
   for (int i = 0; i < frames; ++i) frame();
   glFinish();
-  return (processSeconds() - start) / frames;
+  return (bench::processSeconds() - start) / frames;
 }
 
 double median(std::vector<double> v) {
