@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <initializer_list>
 #include <limits>
 #include <new>
 #include <optional>
 
+#include "gl/shader.hpp"
 #include "gl/state.hpp"
 
 namespace tq {
@@ -373,20 +373,6 @@ BlendSetup blendFor(VGBlendMode mode, bool perChannelAlpha) {
   }
 }
 
-// The first source holds the version line and what the others use of it.
-GLuint compile(GLenum type, std::initializer_list<const char*> sources) {
-  GLuint shader = glCreateShader(type);
-  glShaderSource(shader, GLsizei(sources.size()), sources.begin(), nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
-
 }  // namespace
 
 std::unique_ptr<GlRenderer> GlRenderer::create() {
@@ -455,7 +441,8 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
       source = IMAGE_STENCIL;
       break;
   }
-  const GLuint fs = compile(GL_FRAGMENT_SHADER, {coverage, ramp, paint, image, source, blend});
+  const GLuint fs =
+      compileShader(GL_FRAGMENT_SHADER, {coverage, ramp, paint, image, source, blend});
   if (!fs) return false;
   program.id = glCreateProgram();
   glAttachShader(program.id, vs);
@@ -570,16 +557,16 @@ bool GlRenderer::init() {
     return true;
   };
   vertexShaders_[int(PieceKind::kTrapezoid)] =
-      compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, VERTEX_SHADER});
+      compileShader(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, VERTEX_SHADER});
   if (!colorPrograms(PieceKind::kTrapezoid)) return false;
   // Blocks go as points where the implementation draws them 4 pixels wide.
   GLfloat pointSizes[2] = {1.0f, 1.0f};
   glGetFloatv(compatibility_ ? GL_ALIASED_POINT_SIZE_RANGE : GL_POINT_SIZE_RANGE, pointSizes);
   if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
     vertexShaders_[int(PieceKind::kPoint)] =
-        compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, POINT_VERTEX_SHADER});
-    vertexShaders_[int(PieceKind::kBlockPoint)] =
-        compile(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, BLOCK_POINT_VERTEX_SHADER});
+        compileShader(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, POINT_VERTEX_SHADER});
+    vertexShaders_[int(PieceKind::kBlockPoint)] = compileShader(
+        GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, BLOCK_POINT_VERTEX_SHADER});
     // Squares as points are only drawn solid; blended pieces as points
     // carry their coverage.
     blockPoints_ = program({PaintKind::kColor, bufferCoverage_, BlendClass::kSolid,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gl/shader.hpp"
 #include "gl/state.hpp"
 
 namespace tq {
@@ -26,19 +27,6 @@ void main() {
   outColor = texelFetch(uPixels, ivec2(gl_FragCoord.xy) - uOrigin, 0);
 }
 )";
-
-GLuint compileShader(GLenum type, const char* source) {
-  GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
-  GLint ok = 0;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
-}
 
 // Pixel packing as found, set to tight rows for our reads.
 class PackGuard {
@@ -158,8 +146,8 @@ bool SurfaceTransfer::ensureProgram() {
   if (program_) return true;
   if (programFailed_) return false;
   programFailed_ = true;
-  const GLuint vs = compileShader(GL_VERTEX_SHADER, COPY_VERTEX_SHADER);
-  const GLuint fs = compileShader(GL_FRAGMENT_SHADER, COPY_FRAGMENT_SHADER);
+  const GLuint vs = compileShader(GL_VERTEX_SHADER, {COPY_VERTEX_SHADER});
+  const GLuint fs = compileShader(GL_FRAGMENT_SHADER, {COPY_FRAGMENT_SHADER});
   if (!vs || !fs) {
     if (vs) glDeleteShader(vs);
     if (fs) glDeleteShader(fs);
