@@ -56,16 +56,20 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   };
   if (poly.points.empty()) return nothing();
 
-  double minX = std::numeric_limits<double>::infinity(), minY = minX;
-  double maxX = -minX, maxY = -minX;
+  // Points that are not finite are left out by selection rather than a
+  // branch, so that the loop vectorises.
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  float loX = kInf, loY = kInf, hiX = -kInf, hiY = -kInf;
   for (const Point& p : poly.points) {
-    if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-    minX = std::min<double>(minX, p.x);
-    maxX = std::max<double>(maxX, p.x);
-    minY = std::min<double>(minY, p.y);
-    maxY = std::max<double>(maxY, p.y);
+    const bool finite = std::fabs(p.x) <= std::numeric_limits<float>::max() &&
+                        std::fabs(p.y) <= std::numeric_limits<float>::max();
+    loX = std::min(loX, finite ? p.x : kInf);
+    hiX = std::max(hiX, finite ? p.x : -kInf);
+    loY = std::min(loY, finite ? p.y : kInf);
+    hiY = std::max(hiY, finite ? p.y : -kInf);
   }
-  if (!(minX <= maxX)) return nothing();
+  if (!(loX <= hiX)) return nothing();
+  const double minX = loX, minY = loY, maxX = hiX, maxY = hiY;
 
   IntRect bounds;
   bounds.x = clampToInt(std::floor(minX));
@@ -165,8 +169,23 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
 
   // Edges by the strip of their first row (a counting sort).
   const int strips = (height_ + kStripRows - 1) / kStripRows;
+  // Edges come in contour order, so runs of them share a strip: each run
+  // is counted in a register rather than by a store the next edge waits on.
   stripStart_.assign(size_t(strips) + 1, 0);
-  for (const Edge& e : edges_) ++stripStart_[size_t(e.firstRow / kStripRows) + 1];
+  {
+    size_t strip = 0;
+    uint32_t run = 0;
+    for (const Edge& e : edges_) {
+      const size_t s = size_t(e.firstRow / kStripRows);
+      if (s != strip) {
+        stripStart_[strip + 1] += run;
+        strip = s;
+        run = 0;
+      }
+      ++run;
+    }
+    stripStart_[strip + 1] += run;
+  }
   for (int k = 0; k < strips; ++k) stripStart_[size_t(k) + 1] += stripStart_[size_t(k)];
   order_.resize(edges_.size());
   // The two lists below trade places every strip, so either may need room
@@ -175,8 +194,18 @@ bool Rasterizer::rasterize(const Polygon& poly, const RasterOptions& options, Co
   active_.reserve(std::max(edges_.size(), size_t(strips)));
   nextActive_.reserve(std::max(edges_.size(), size_t(strips)));
   nextActive_.assign(stripStart_.begin(), stripStart_.end() - 1);  // fill positions
-  for (uint32_t i = 0; i < edges_.size(); ++i) {
-    order_[nextActive_[size_t(edges_[i].firstRow / kStripRows)]++] = i;
+  {
+    size_t strip = 0;
+    uint32_t at = nextActive_.empty() ? 0 : nextActive_[0];
+    for (uint32_t i = 0; i < edges_.size(); ++i) {
+      const size_t s = size_t(edges_[i].firstRow / kStripRows);
+      if (s != strip) {
+        nextActive_[strip] = at;
+        strip = s;
+        at = nextActive_[s];
+      }
+      order_[at++] = i;
+    }
   }
 
   out.box = box;
@@ -431,8 +460,21 @@ void Rasterizer::addEdgeInBox(double x0, double y0, double x1, double y1, uint32
     dir = -1.0f;
   }
   double w = width_;
+  const int firstRow = int(y0);
+  if (y1 <= double(firstRow + 1) && firstRow >= stripBegin_ && firstRow < stripEnd_) {
+    // Within one row, as most edges of a finely flattened curve are: its
+    // ends are the piece, and no crossing of a row boundary is worked out.
+    int i0, i1;
+    const int stripRow = firstRow - stripBegin_;
+    addPieceCells(accum_.data() + size_t(stripRow) * size_t(stride_), std::clamp(x0, 0.0, w),
+                  std::clamp(x1, 0.0, w), float(y1 - y0) * dir, i0, i1);
+    markTouched(stripRow, i0, i1);
+    if (watched_[size_t(firstRow >> kGroupShift)])
+      recordPieces(x0, y0, x1, y1, dir, chain, firstRow, firstRow + 1);
+    return;
+  }
   double dxdy = (x1 - x0) / (y1 - y0);
-  int rowBegin = std::max(stripBegin_, int(y0));
+  int rowBegin = std::max(stripBegin_, firstRow);
   int rowEnd = std::min(stripEnd_, ceilOf(y1));
   for (int row = rowBegin; row < rowEnd; ++row) {
     double bottom = std::max<double>(row, y0);
