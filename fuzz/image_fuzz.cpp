@@ -35,45 +35,12 @@ VGImage createImage(Input& in) {
   return vgCreateImage(VGImageFormat(format), w, h, quality);
 }
 
-// Data for a pixel call: a buffer spanning only the bytes of the pixels
-// that the rectangle keeps inside `handle`, and the pointer the call takes.
-struct PixelData {
-  std::vector<uint8_t> storage;
-  uint8_t* buffer = nullptr;  // the kept bytes
-  size_t size = 0;
-  void* pointer = nullptr;
-};
-
-void makeData(Input& in, PixelData& d, VGImage handle, VGint format, VGint stride, VGint x, VGint y,
-              VGint w, VGint h) {
+// Data for a pixel call on `handle` (none when it is not an image).
+void makeData(Input& in, tqfuzz::PixelData& d, VGImage handle, VGint format, VGint stride, VGint x,
+              VGint y, VGint w, VGint h) {
   const tq::Image* image = internalImage(handle);
-  const tq::FormatInfo* f = tq::formatInfo(format);
-  const int bpp = f ? f->bitsPerPixel : 8;
-  int64_t rows = 0, firstByte = 0, rowBytes = 0, dataY = 0;
-  if (image && w > 0 && h > 0) {
-    const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-    const int64_t cols = std::min<int64_t>(int64_t(x) + w, image->width()) - x0;
-    rows = std::min<int64_t>(int64_t(y) + h, image->height()) - y0;
-    if (cols > 0 && rows > 0) {
-      firstByte = (x0 - x) * bpp / 8;
-      rowBytes = ((x0 - x + cols) * bpp + 7) / 8 - firstByte;
-      dataY = y0 - y;
-    } else {
-      rows = 0;
-    }
-  }
-  const int64_t step = stride < 0 ? -int64_t(stride) : stride;
-  d.size = rows > 0 ? size_t(step * (rows - 1) + rowBytes) : 0;
-  d.storage.assign(d.size + 8, 0);
-  const bool misaligned = in.pick(16) == 0;
-  d.buffer = d.storage.data() + (misaligned ? 1 : 4);
-  for (size_t i = 0; i < d.size; ++i) d.buffer[i] = in.byte();
-  // Row r of the rectangle's kept part is at pointer + (dataY + r) * stride.
-  const int64_t base = stride < 0 ? (rows - 1 + dataY) * step : -dataY * step;
-  d.pointer = rows > 0 ? static_cast<void*>(reinterpret_cast<uint8_t*>(
-                             reinterpret_cast<uintptr_t>(d.buffer) + uintptr_t(base - firstByte)))
-                       : d.buffer;
-  if (in.pick(32) == 0) d.pointer = nullptr;
+  tqfuzz::makePixelData(in, d, format, stride, x, y, w, h, image ? image->width() : 0,
+                        image ? image->height() : 0);
 }
 
 void pixelCall(Input& in, VGImage handle, bool write) {
@@ -82,7 +49,7 @@ void pixelCall(Input& in, VGImage handle, bool write) {
   const VGint stride = in.pick(8) == 0 ? in.range<VGint>(-64, 64) * 4 + in.range<VGint>(0, 3)
                                        : in.range<VGint>(-50, 50) * 4;
   tqfuzz::takeError();
-  PixelData d;
+  tqfuzz::PixelData d;
   makeData(in, d, handle, format, stride, x, y, w, h);
   const std::vector<uint8_t> image0 = snapshot(handle);
   const std::vector<uint8_t> data0(d.buffer, d.buffer + d.size);
