@@ -70,14 +70,21 @@ void withResolvedCopy(int width, int height, GLenum attachment, GLenum format, G
 
 }  // namespace
 
-std::vector<float> readBackBuffer(int width, int height, int channel) {
-  std::vector<unsigned char> rgba(size_t(width) * size_t(height) * 4);
+BackBufferPixels BackBufferPixels::read(int width, int height) {
+  BackBufferPixels p;
+  p.width = width;
+  p.rgba.resize(size_t(width) * size_t(height) * 4);
   withResolvedCopy(width, height, GL_COLOR_ATTACHMENT0, GL_RGBA8, GL_COLOR_BUFFER_BIT, [&] {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
   });
+  return p;
+}
+
+std::vector<float> readBackBuffer(int width, int height, int channel) {
+  const BackBufferPixels p = BackBufferPixels::read(width, height);
   std::vector<float> out(size_t(width) * size_t(height));
-  for (size_t i = 0; i < out.size(); ++i) out[i] = rgba[i * 4 + size_t(channel)] / 255.0f;
+  for (size_t i = 0; i < out.size(); ++i) out[i] = p.rgba[i * 4 + size_t(channel)] / 255.0f;
   return out;
 }
 

@@ -2,6 +2,7 @@
 // the back buffer through a single-sample framebuffer.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 namespace tqtest {
@@ -19,6 +20,17 @@ void pumpEvents();
 // 0..1, bottom row first, read through a blit into a single-sample
 // framebuffer. Leaves the application's framebuffer bindings as they were.
 std::vector<float> readBackBuffer(int width, int height, int channel = 0);
+// Every channel of the back buffer, read once through the same blit, for
+// tests that look at many pixels and channels of one picture.
+struct BackBufferPixels {
+  int width = 0;
+  std::vector<unsigned char> rgba;
+  static BackBufferPixels read(int width, int height);
+  // Channel c of pixel (x, y) as readBackBuffer gives it.
+  float at(int x, int y, int c) const {
+    return rgba[(size_t(y) * size_t(width) + size_t(x)) * 4 + size_t(c)] / 255.0f;
+  }
+};
 // Stencil values of the back buffer through the same blit.
 std::vector<unsigned char> readBackStencil(int width, int height);
 

@@ -136,14 +136,8 @@ void clearToBlack() {
   vgClear(0, 0, W, H);
 }
 
-struct Pixels {
-  std::array<std::vector<float>, 3> rgb;
-  static Pixels read() {
-    Pixels p;
-    for (int ch = 0; ch < 3; ++ch) p.rgb[size_t(ch)] = readBackBuffer(W, H, ch);
-    return p;
-  }
-  float at(int x, int y, int ch) const { return rgb[size_t(ch)][size_t(y) * W + size_t(x)]; }
+struct Pixels : BackBufferPixels {
+  static Pixels read() { return {BackBufferPixels::read(W, H)}; }
 };
 
 // Over opaque black, source-over leaves the premultiplied paint. Checks
