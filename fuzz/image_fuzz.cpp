@@ -18,6 +18,7 @@
 
 namespace {
 
+using tqfuzz::checkedOn;
 using tqfuzz::Input;
 using tqfuzz::internalImage;
 using tqfuzz::snapshot;
@@ -61,14 +62,6 @@ void pixelCall(Input& in, VGImage handle, bool write) {
   // Reads never change the image, writes never the data, failures neither.
   if (!write || err != VG_NO_ERROR) TQ_FUZZ_CHECK(snapshot(handle) == image0);
   if (write || err != VG_NO_ERROR) TQ_FUZZ_CHECK(std::equal(data0.begin(), data0.end(), d.buffer));
-}
-
-template <typename Call>
-void checkedOn(VGImage dst, Call&& call) {
-  tqfuzz::takeError();
-  const std::vector<uint8_t> before = snapshot(dst);
-  call();
-  if (tqfuzz::takeError() != VG_NO_ERROR) TQ_FUZZ_CHECK(snapshot(dst) == before);
 }
 
 }  // namespace

@@ -79,4 +79,14 @@ inline std::vector<uint8_t> snapshot(VGImage handle) {
   return out;
 }
 
+// Runs call, which draws into or writes dst; a call that fails must leave
+// dst's pixels as they were.
+template <typename Call>
+void checkedOn(VGImage dst, Call&& call) {
+  takeError();
+  const std::vector<uint8_t> before = snapshot(dst);
+  call();
+  if (takeError() != VG_NO_ERROR) TQ_FUZZ_CHECK(snapshot(dst) == before);
+}
+
 }  // namespace tqfuzz

@@ -29,6 +29,7 @@
 
 namespace {
 
+using tqfuzz::checkedOn;
 using tqfuzz::Input;
 using tqfuzz::internalImage;
 using tqfuzz::snapshot;
@@ -179,14 +180,6 @@ void context(Input& in) {
       break;
     }
   }
-}
-
-template <typename Call>
-void checkedOn(VGImage dst, Call&& call) {
-  tqfuzz::takeError();
-  const std::vector<uint8_t> before = snapshot(dst);
-  call();
-  if (tqfuzz::takeError() != VG_NO_ERROR) TQ_FUZZ_CHECK(snapshot(dst) == before);
 }
 
 }  // namespace
