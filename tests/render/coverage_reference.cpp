@@ -16,6 +16,21 @@ Affine Affine::then(const Affine& o) const {
   r.f = o.b * e + o.d * f + o.f;
   return r;
 }
+Affine inverse(const Affine& m) {
+  const double det = m.a * m.d - m.b * m.c;
+  Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
+  r.e = -(r.a * m.e + r.c * m.f);
+  r.f = -(r.b * m.e + r.d * m.f);
+  return r;
+}
+
+void loadMatrix(VGMatrixMode mode, const Affine& m) {
+  vgSeti(VG_MATRIX_MODE, mode);
+  const VGfloat v[9] = {float(m.a), float(m.b), 0,          float(m.c), float(m.d),
+                        0,          float(m.e), float(m.f), 1};
+  vgLoadMatrix(v);
+}
+
 Affine Affine::translate(double x, double y) { return Affine{1, 0, 0, 1, x, y}; }
 Affine Affine::scale(double x, double y) { return Affine{x, 0, 0, y, 0, 0}; }
 Affine Affine::rotateDegrees(double angle) {

@@ -24,6 +24,10 @@ struct Affine {
   static Affine rotateDegrees(double angle);
 };
 
+Affine inverse(const Affine& m);  // m must be invertible
+// Loads m as the matrix of `mode`.
+void loadMatrix(VGMatrixMode mode, const Affine& m);
+
 using Contour = std::vector<Vec2>;
 
 // Builds a path's segment and coordinate lists together with its reference

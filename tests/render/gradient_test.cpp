@@ -40,21 +40,6 @@ struct Ramp {
   bool premultiplied;
 };
 
-Affine inverse(const Affine& m) {
-  const double det = m.a * m.d - m.b * m.c;
-  Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
-  r.e = -(r.a * m.e + r.c * m.f);
-  r.f = -(r.b * m.e + r.d * m.f);
-  return r;
-}
-
-void loadMatrix(VGMatrixMode mode, const Affine& m) {
-  vgSeti(VG_MATRIX_MODE, mode);
-  const VGfloat v[9] = {float(m.a), float(m.b), 0,          float(m.c), float(m.d),
-                        0,          float(m.e), float(m.f), 1};
-  vgLoadMatrix(v);
-}
-
 double spread(VGColorRampSpreadMode mode, double t) {
   switch (mode) {
     case VG_COLOR_RAMP_SPREAD_REPEAT:

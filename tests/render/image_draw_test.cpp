@@ -57,21 +57,6 @@ const Picture kTile{4,
                     {0xFF0000FF, 0x00FF00FF, 0x0000FFFF, 0xFFFF00FF, 0xFF00FFFF, 0x00FFFFFF,
                      0x808080FF, 0x402010FF, 0x10A0F0FF, 0xF0A010FF, 0x20F060FF, 0xFFFFFFFF}};
 
-Affine inverse(const Affine& m) {
-  const double det = m.a * m.d - m.b * m.c;
-  Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
-  r.e = -(r.a * m.e + r.c * m.f);
-  r.f = -(r.b * m.e + r.d * m.f);
-  return r;
-}
-
-void loadMatrix(VGMatrixMode mode, const Affine& m) {
-  vgSeti(VG_MATRIX_MODE, mode);
-  const VGfloat v[9] = {float(m.a), float(m.b), 0,          float(m.c), float(m.d),
-                        0,          float(m.e), float(m.f), 1};
-  vgLoadMatrix(v);
-}
-
 void clearTo(const std::array<float, 4>& c) {
   vgSetfv(VG_CLEAR_COLOR, 4, c.data());
   vgSeti(VG_SCISSORING, VG_FALSE);
