@@ -21,16 +21,19 @@ const FormatInfo& surfaceFormat(bool hasAlpha) {
   return *formatInfo(hasAlpha ? VG_sRGBA_8888_PRE : VG_sRGBX_8888);
 }
 
-Image SurfacePixels::band(int64_t width, int64_t height) {
+template <class F>
+void SurfacePixels::inBands(const CopyRect& r, bool backward, F&& f) {
+  const int64_t rows =
+      std::min(std::max<int64_t>(1, kPixelBandPixels / std::max<int64_t>(r.width, 1)), r.height);
   const FormatInfo& format = surfaceFormat(compositor_.surfaceHasAlpha());
-  auto store = std::make_shared<PixelStore>(int(width), int(height), format.cls,
+  auto store = std::make_shared<PixelStore>(int(r.width), int(rows), format.cls,
                                             std::array<uint8_t, 4>{0, 0, 0, 0});
-  return Image{&format, VG_IMAGE_QUALITY_NONANTIALIASED, std::move(store),
-               IntRect{0, 0, int(width), int(height)}, nullptr};
-}
-
-int64_t SurfacePixels::bandRows(int64_t width) const {
-  return std::max<int64_t>(1, kPixelBandPixels / std::max<int64_t>(width, 1));
+  Image pixels{&format, VG_IMAGE_QUALITY_NONANTIALIASED, std::move(store),
+               IntRect{0, 0, int(r.width), int(rows)}, nullptr};
+  for (int64_t k = 0; k < r.height; k += rows) {
+    const int64_t n = std::min(rows, r.height - k);
+    f(pixels, backward ? r.height - k - n : k, n);
+  }
 }
 
 void SurfacePixels::writeBand(const IntRect& rect, const Image& pixels) {
@@ -42,14 +45,11 @@ void SurfacePixels::set(VGint dx, VGint dy, const Image& src, VGint sx, VGint sy
   const CopyRect r = clipCopy(src.width(), src.height(), sx, sy, surface_.width, surface_.height,
                               dx, dy, width, height);
   if (r.empty()) return;
-  const int64_t rows = std::min(bandRows(r.width), r.height);
-  Image pixels = band(r.width, rows);
-  for (int64_t j = 0; j < r.height; j += rows) {
-    const int64_t n = std::min(rows, r.height - j);
+  inBands(r, false, [&](Image& pixels, int64_t j, int64_t n) {
     copyImagePixels(pixels, 0, 0, src, VGint(sx + r.i0), VGint(sy + r.j0 + j), VGint(r.width),
                     VGint(n));
     writeBand(IntRect{int(dx + r.i0), int(dy + r.j0 + j), int(r.width), int(n)}, pixels);
-  }
+  });
 }
 
 void SurfacePixels::write(const void* data, VGint stride, const FormatInfo& format, VGint dx,
@@ -58,17 +58,14 @@ void SurfacePixels::write(const void* data, VGint stride, const FormatInfo& form
   const CopyRect r =
       clipCopy(width, height, 0, 0, surface_.width, surface_.height, dx, dy, width, height);
   if (r.empty()) return;
-  const int64_t rows = std::min(bandRows(r.width), r.height);
-  Image pixels = band(r.width, rows);
   const auto* base = static_cast<const uint8_t*>(data);
-  for (int64_t j = 0; j < r.height; j += rows) {
-    const int64_t n = std::min(rows, r.height - j);
+  inBands(r, false, [&](Image& pixels, int64_t j, int64_t n) {
     // Rows through the pointer, columns through the offset (sub-byte
     // formats cannot start mid-byte).
     writeImagePixels(pixels, base + (r.j0 + j) * int64_t(stride), stride, format, VGint(-r.i0), 0,
                      VGint(r.i0 + r.width), VGint(n));
     writeBand(IntRect{int(dx + r.i0), int(dy + r.j0 + j), int(r.width), int(n)}, pixels);
-  }
+  });
 }
 
 void SurfacePixels::get(Image& dst, VGint dx, VGint dy, VGint sx, VGint sy, VGint width,
@@ -76,15 +73,12 @@ void SurfacePixels::get(Image& dst, VGint dx, VGint dy, VGint sx, VGint sy, VGin
   const CopyRect r = clipCopy(surface_.width, surface_.height, sx, sy, dst.width(), dst.height(),
                               dx, dy, width, height);
   if (r.empty()) return;
-  const int64_t rows = std::min(bandRows(r.width), r.height);
-  Image pixels = band(r.width, rows);
-  for (int64_t j = 0; j < r.height; j += rows) {
-    const int64_t n = std::min(rows, r.height - j);
+  inBands(r, false, [&](Image& pixels, int64_t j, int64_t n) {
     compositor_.readSurface(IntRect{int(sx + r.i0), int(sy + r.j0 + j), int(r.width), int(n)},
                             pixels.store->bytes.get());
     copyImagePixels(dst, VGint(dx + r.i0), VGint(dy + r.j0 + j), pixels, 0, 0, VGint(r.width),
                     VGint(n));
-  }
+  });
 }
 
 void SurfacePixels::read(void* data, VGint stride, const FormatInfo& format, VGint sx, VGint sy,
@@ -92,34 +86,26 @@ void SurfacePixels::read(void* data, VGint stride, const FormatInfo& format, VGi
   const CopyRect r =
       clipCopy(surface_.width, surface_.height, sx, sy, width, height, 0, 0, width, height);
   if (r.empty()) return;
-  const int64_t rows = std::min(bandRows(r.width), r.height);
-  Image pixels = band(r.width, rows);
   auto* base = static_cast<uint8_t*>(data);
-  for (int64_t j = 0; j < r.height; j += rows) {
-    const int64_t n = std::min(rows, r.height - j);
+  inBands(r, false, [&](Image& pixels, int64_t j, int64_t n) {
     compositor_.readSurface(IntRect{int(sx + r.i0), int(sy + r.j0 + j), int(r.width), int(n)},
                             pixels.store->bytes.get());
     readImagePixels(pixels, base + (r.j0 + j) * int64_t(stride), stride, format, VGint(-r.i0), 0,
                     VGint(r.i0 + r.width), VGint(n));
-  }
+  });
 }
 
 void SurfacePixels::copy(VGint dx, VGint dy, VGint sx, VGint sy, VGint width, VGint height) {
   const CopyRect r = clipCopy(surface_.width, surface_.height, sx, sy, surface_.width,
                               surface_.height, dx, dy, width, height);
   if (r.empty()) return;
-  const int64_t rows = std::min(bandRows(r.width), r.height);
-  Image pixels = band(r.width, rows);
   // Bands run away from where the destination overlaps the source, so no
   // band reads rows an earlier one has written.
-  const bool downward = dy > sy;
-  for (int64_t k = 0; k < r.height; k += rows) {
-    const int64_t n = std::min(rows, r.height - k);
-    const int64_t j = downward ? r.height - k - n : k;
+  inBands(r, dy > sy, [&](Image& pixels, int64_t j, int64_t n) {
     compositor_.readSurface(IntRect{int(sx + r.i0), int(sy + r.j0 + j), int(r.width), int(n)},
                             pixels.store->bytes.get());
     writeBand(IntRect{int(dx + r.i0), int(dy + r.j0 + j), int(r.width), int(n)}, pixels);
-  }
+  });
 }
 
 }  // namespace tq

@@ -49,10 +49,12 @@ class SurfacePixels {
   void copy(VGint dx, VGint dy, VGint sx, VGint sy, VGint width, VGint height);
 
  private:
-  // A band of at most kBandPixels pixels in the surface's format. Throws
-  // std::bad_alloc.
-  Image band(int64_t width, int64_t height);
-  int64_t bandRows(int64_t width) const;
+  // Calls f(pixels, j, n) for rows [j, j + n) of r, a band of at most
+  // kPixelBandPixels pixels at a time (from the last band back when
+  // `backward`), with pixels one band's storage in the surface's format.
+  // Throws std::bad_alloc.
+  template <class F>
+  void inBands(const CopyRect& r, bool backward, F&& f);
   void writeBand(const IntRect& rect, const Image& pixels);
 
   Compositor& compositor_;
