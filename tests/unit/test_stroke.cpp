@@ -585,6 +585,49 @@ TEST_F(Stroke, OverlappingPiecesOfStrokedCurvesRasteriseExactly) {
   }
 }
 
+// A quarter circle drawn as 4,000 lines of a two-hundredth of a pixel, whose
+// float points make each one turn at random, between a line along its
+// tangent and a sharp corner: stroked as a few chords, not as overlapping
+// slivers, and still the true shape, the corner's join and the caps
+// included.
+TEST_F(Stroke, PiecesFarBelowTheToleranceStrokeAsChordsOfTheTrueShape) {
+  constexpr int kPieces = 4000;
+  const Vec2 centre{20, 20};
+  std::vector<VGubyte> cmds{VG_MOVE_TO_ABS, VG_LINE_TO_ABS};
+  std::vector<float> data{32, 8, 32, 20};
+  for (int i = 1; i <= kPieces; ++i) {
+    const double a = 0.5 * kPi * i / kPieces;
+    cmds.push_back(VG_LINE_TO_ABS);
+    data.insert(data.end(),
+                {float(centre.x + 12 * std::cos(a)), float(centre.y + 12 * std::sin(a))});
+  }
+  cmds.push_back(VG_LINE_TO_ABS);
+  data.insert(data.end(), {30, 40});
+  const VGPath p = makePath();
+  append(p, cmds, data);
+  const std::vector<RefSub> ref{{{line({32, 8}, {32, 20}),
+                                  {RefSeg::Arc, {centre}, 12, 0, 0.5 * kPi},
+                                  line({20, 32}, {30, 40})},
+                                 false,
+                                 {}}};
+  const Style styles[] = {{VG_CAP_BUTT, VG_JOIN_MITER, 10},
+                          {VG_CAP_SQUARE, VG_JOIN_BEVEL, 4},
+                          {VG_CAP_ROUND, VG_JOIN_ROUND, 4}};
+  StrokeScratch scratch;
+  Polygon out;
+  for (const Style& st : styles) {
+    SCOPED_TRACE(testing::Message() << "cap " << st.cap << " join " << st.join);
+    StrokeStyle style;
+    style.width = 4;
+    style.cap = st.cap;
+    style.join = st.join;
+    style.miterLimit = st.limit;
+    strokePath(internal(p), style, Matrix{}, 0.02f, scratch, out);
+    EXPECT_LT(out.points.size(), size_t(kPieces / 4));
+    expectMatches(compare(out, ref, st, 2, Matrix{}, surfaceHint(ref, Matrix{}, 2 * 3)));
+  }
+}
+
 TEST_F(Stroke, HostileInputEndsWithBoundedFiniteOutput) {
   const float inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
   const VGPath p = makePath();

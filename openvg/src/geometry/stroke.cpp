@@ -111,6 +111,15 @@ class Stroker {
     cosStep_ = std::cos(arcStep_);
     // A miter of half turn a reaches h / cos(a) from the vertex.
     cosHalfMiter_ = h_ / (h_ + tolerance);
+    // Merging runs of pieces (see tryMerge) may move the outline by a
+    // tenth of the tolerance: a skipped vertex lies that close to its chord,
+    // and a kept one whose join or cap depends on the pieces' directions
+    // sees them turn by at most mergeTurn_ (a miter's tip moves by up to
+    // h (1 + limit^2) a radian).
+    mergeSpread_ = 0.1 * tolerance;
+    const double smooth = h_ / (h_ + mergeSpread_);
+    smoothCos2_ = 2.0 * smooth * smooth;
+    mergeTurn_ = mergeSpread_ / (h_ * (1.0 + miterLimit_ * miterLimit_));
   }
 
   void subpath(const Polyline& in, uint32_t first, const Polyline::Subpath& sub) {
@@ -120,19 +129,15 @@ class Stroker {
     const uint32_t segments = sub.closed ? n : n - 1;
     auto& ps = pieces_;
     ps.clear();
+    merged_ = 0;
     for (uint32_t i = 0; i < segments; ++i) {
-      const uint32_t j = i + 1 < n ? i + 1 : 0;
-      const Vec2 a = toVec(p[i]), b = toVec(p[j]);
-      const double len = length(b - a);
-      if (!(len > 0.0) || !std::isfinite(len)) continue;  // no direction: no join, no turn
       StrokePiece piece;
-      piece.a = a;
-      piece.b = b;
-      piece.d = (1.0 / len) * (b - a);
-      piece.len = len;
-      piece.corner = corners[i] != 0;
+      if (!pieceAt(p, corners, n, i, piece) || tryMerge(piece, i)) continue;
+      endRun(p, corners, n, &piece);
       ps.push_back(piece);
+      runFirst_ = i;
     }
+    endRun(p, corners, n, sub.closed && !ps.empty() ? &ps[0] : nullptr);
     if (ps.empty()) {
       const Vec2 axis = toVec(sub.dotAxis);
       const double len = length(axis);
@@ -422,6 +427,99 @@ class Stroker {
   VGCapStyle cap_;
   VGJoinStyle join_;
   double miterLimit_ = 1.0;
+  // Piece i of the subpath's n points; false where it has no length (no
+  // direction: no join, no turn).
+  static bool pieceAt(const Point* p, const uint8_t* corners, uint32_t n, uint32_t i,
+                      StrokePiece& piece) {
+    const uint32_t j = i + 1 < n ? i + 1 : 0;
+    const Vec2 a = toVec(p[i]), b = toVec(p[j]);
+    const double len = length(b - a);
+    if (!(len > 0.0) || !std::isfinite(len)) return false;
+    piece.a = a;
+    piece.b = b;
+    piece.d = (1.0 / len) * (b - a);
+    piece.len = len;
+    piece.corner = corners[i] != 0;
+    return true;
+  }
+
+  // Whether a join of the stroke's style between directions u and w reaches
+  // past (a miter) or falls short of (a bevel) the disc round the vertex by
+  // more than mergeSpread_. Round joins are the disc: the stroke of pieces
+  // with round joins is every point within h of them, which moves by no
+  // more than the pieces do.
+  bool turnsSharply(Vec2 u, Vec2 w) const {
+    return join_ != VG_JOIN_ROUND && 1.0 + dot(u, w) < smoothCos2_;
+  }
+  bool turnsLittle(Vec2 u, Vec2 w) const {
+    return dot(u, w) > 0.0 && std::fabs(cross(u, w)) <= mergeTurn_;
+  }
+
+  // Extends the last piece over piece q (piece i of the subpath) where the
+  // vertex between them, and every vertex skipped before in this run, lies
+  // within mergeSpread_ of the longer chord and has no join that matters:
+  // a path of pieces far below the tolerance (a million curves round a
+  // circle, whose float points make every tiny piece turn at random) is
+  // stroked as chords rather than as slivers overlapping in every row. The
+  // first piece is never extended, so every run has a piece before it.
+  bool tryMerge(const StrokePiece& q, uint32_t i) {
+    if (pieces_.size() < 2 || merged_ == kMergeRun) return false;
+    StrokePiece& last = pieces_.back();
+    if (q.corner && turnsSharply(merged_ ? lastDirection_ : last.d, q.d)) return false;
+    const Vec2 chord = q.b - last.a;
+    const double len = length(chord);
+    if (!(len > 0.0)) return false;
+    const Vec2 d = (1.0 / len) * chord;
+    skipped_[merged_] = q.a;
+    for (int k = 0; k <= merged_; ++k) {
+      const Vec2 r = skipped_[k] - last.a;
+      const double t = std::clamp(dot(r, d), 0.0, len);
+      const Vec2 off = r - t * d;
+      if (!(dot(off, off) <= mergeSpread_ * mergeSpread_)) return false;
+    }
+    if (merged_ == 0) firstDirection_ = last.d;
+    last.b = q.b;
+    last.d = d;
+    last.len = len;
+    lastDirection_ = q.d;
+    runLast_ = i;
+    ++merged_;
+    return true;
+  }
+
+  // Ends the run in the last piece, before `next` (null at an open end).
+  // Where the join or cap at either end of the chord depends on the
+  // directions and the chord turns from the pieces it replaces by more
+  // than mergeTurn_, the run's pieces are put back as they were.
+  void endRun(const Point* p, const uint8_t* corners, uint32_t n, const StrokePiece* next) {
+    if (merged_ == 0) return;
+    auto& ps = pieces_;
+    const StrokePiece& chord = ps.back();
+    const Vec2 before = ps[ps.size() - 2].d;
+    const bool startMatters =
+        chord.corner && (turnsSharply(before, firstDirection_) || turnsSharply(before, chord.d));
+    const bool endMatters = next ? next->corner && (turnsSharply(lastDirection_, next->d) ||
+                                                    turnsSharply(chord.d, next->d))
+                                 : cap_ != VG_CAP_ROUND;
+    const bool keep = (!startMatters || turnsLittle(firstDirection_, chord.d)) &&
+                      (!endMatters || turnsLittle(lastDirection_, chord.d));
+    merged_ = 0;
+    if (keep) return;
+    ps.pop_back();
+    for (uint32_t i = runFirst_; i <= runLast_; ++i) {
+      StrokePiece piece;
+      if (pieceAt(p, corners, n, i, piece)) ps.push_back(piece);
+    }
+  }
+
+  static constexpr int kMergeRun = 16;  // pieces a chord takes in at most
+  double mergeSpread_ = 0.0;
+  double mergeTurn_ = 0.0;
+  double smoothCos2_ = 2.0;
+  int merged_ = 0;                       // pieces the last one has taken in
+  uint32_t runFirst_ = 0, runLast_ = 0;  // the subpath's pieces in the last one
+  Vec2 firstDirection_, lastDirection_;  // of the first and last of them
+  Vec2 skipped_[kMergeRun];              // the vertices between them
   double arcStep_ = kPi / 2;
   double cosStep_ = 0.0;
   double cosHalfMiter_ = 1.0;
