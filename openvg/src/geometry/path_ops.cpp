@@ -71,6 +71,24 @@ Normalised normalise(const Segment& seg) {
   return n;
 }
 
+// What normalise gives a segment of kind k, without working the segment out.
+SegmentKind normalisedKind(SegmentKind k) {
+  return k == SegmentKind::Quad ? SegmentKind::Cubic : k;
+}
+int normalisedCount(SegmentKind k) {
+  switch (k) {
+    case SegmentKind::Close:
+      return 0;
+    case SegmentKind::Move:
+    case SegmentKind::Line:
+      return 2;
+    case SegmentKind::Arc:
+      return 5;
+    default:
+      return 6;
+  }
+}
+
 VGubyte absoluteCommand(const Normalised& n) {
   switch (n.kind) {
     case SegmentKind::Close:
@@ -174,9 +192,8 @@ VGErrorCode interpolatePath(Path& dst, const Path& start, const Path& end, float
     SegmentReader a(start), b(end);
     Segment sa, sb;
     while (a.next(sa) && b.next(sb)) {
-      const Normalised na = normalise(sa), nb = normalise(sb);
-      if (na.kind != nb.kind) return VG_NO_ERROR;
-      coords += static_cast<size_t>(na.count);
+      if (normalisedKind(sa.kind) != normalisedKind(sb.kind)) return VG_NO_ERROR;
+      coords += static_cast<size_t>(normalisedCount(sa.kind));
     }
   }
   if (!reservePath(dst, segs, coords)) return VG_OUT_OF_MEMORY_ERROR;
