@@ -24,9 +24,13 @@ int piecesFor(const Curve& c, double tol) {
     case Curve::Cubic: {
       // Wang's bound for uniform parameter steps: the deviation is at most
       // 3 * 2 / 8 * max |second difference of the control points| / n^2.
-      const double d1 = length(c.p[0] - 2.0 * c.p[1] + c.p[2]);
-      const double d2 = length(c.p[1] - 2.0 * c.p[2] + c.p[3]);
-      return clampPieces(std::sqrt(0.75 * std::max(d1, d2) / tol));
+      // From the squared differences: one root, none where one piece will
+      // do (most curves of a path of many tiny ones).
+      const Vec2 e1 = c.p[0] - 2.0 * c.p[1] + c.p[2], e2 = c.p[1] - 2.0 * c.p[2] + c.p[3];
+      const double d2 = std::max(dot(e1, e1), dot(e2, e2));
+      const double one = tol / 0.75;
+      if (d2 <= one * one) return 1;
+      return clampPieces(std::sqrt(0.75 * std::sqrt(d2) / tol));
     }
     default: {
       // A chord spanning an angle phi of the unit-circle parameter leaves the
