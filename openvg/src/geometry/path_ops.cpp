@@ -71,10 +71,27 @@ Normalised normalise(const Segment& seg) {
   return n;
 }
 
-// What normalise gives a segment of kind k, without working the segment out.
-SegmentKind normalisedKind(SegmentKind k) {
-  return k == SegmentKind::Quad ? SegmentKind::Cubic : k;
+// The kind normalise gives a stored command's segment, from the command alone.
+SegmentKind normalisedKind(VGubyte command) {
+  switch (command & 0x1e) {
+    case VG_CLOSE_PATH:
+      return SegmentKind::Close;
+    case VG_MOVE_TO:
+      return SegmentKind::Move;
+    case VG_LINE_TO:
+    case VG_HLINE_TO:
+    case VG_VLINE_TO:
+      return SegmentKind::Line;
+    case VG_QUAD_TO:
+    case VG_SQUAD_TO:
+    case VG_CUBIC_TO:
+    case VG_SCUBIC_TO:
+      return SegmentKind::Cubic;
+    default:
+      return SegmentKind::Arc;
+  }
 }
+// And how many values it has.
 int normalisedCount(SegmentKind k) {
   switch (k) {
     case SegmentKind::Close:
@@ -188,13 +205,10 @@ VGErrorCode interpolatePath(Path& dst, const Path& start, const Path& end, float
 
   // First pass: the shapes must match before dst is touched.
   size_t coords = 0;
-  {
-    SegmentReader a(start), b(end);
-    Segment sa, sb;
-    while (a.next(sa) && b.next(sb)) {
-      if (normalisedKind(sa.kind) != normalisedKind(sb.kind)) return VG_NO_ERROR;
-      coords += static_cast<size_t>(normalisedCount(sa.kind));
-    }
+  for (size_t i = 0; i < segs; ++i) {
+    const SegmentKind kind = normalisedKind(start.commands[i]);
+    if (kind != normalisedKind(end.commands[i])) return VG_NO_ERROR;
+    coords += static_cast<size_t>(normalisedCount(kind));
   }
   if (!reservePath(dst, segs, coords)) return VG_OUT_OF_MEMORY_ERROR;
   compatible = true;
