@@ -912,6 +912,7 @@ void GlRenderer::drawTrapezoids(const Program& program, const std::vector<Trapez
     glUniform4fv(program.uSides, count, sides_);
     glUniform4fv(program.uRows, (count + 1) / 2, rows_);
     glDrawArrays(GL_TRIANGLES, 0, 6 * count);
+    queued_ += 2 * count;
   }
 }
 
@@ -923,6 +924,7 @@ void GlRenderer::drawPoints(const Program& program, const std::vector<Square>& s
     if (count == 0) return;
     glUniform4fv(program.uSides, (count + 1) / 2, sides_);
     glDrawArrays(GL_POINTS, 0, count);
+    queued_ += count;
     count = 0;
   };
   for (const Square& b : squares) {
@@ -952,6 +954,7 @@ void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mas
     glUniform4iv(program.uSquares, (count + 1) / 2, squareCodes_);
     glUniform4uiv(program.uBlocks, count, blockWords_);
     glDrawArrays(GL_POINTS, 0, count);
+    queued_ += count;
     count = 0;
   };
   for (size_t i = 0; i < pieces_.blocks.size(); ++i) {
@@ -990,6 +993,10 @@ void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mas
 void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) {
   const IntRect& box = mask.box;
   if (box.empty() || surfaceWidth_ <= 0 || surfaceHeight_ <= 0) return;
+  if (queued_ >= kFlushPrimitives) {
+    glFlush();
+    queued_ = 0;
+  }
   DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
   // Units 2 and 3 are saved only when a draw binds an image: plain fills
   // pay nothing for them.

@@ -175,6 +175,14 @@ class GlRenderer final : public Compositor {
   unsigned destinationFramebuffer_ = 0;
   static constexpr int kMaxTrapezoids = 128;  // as the vertex shader's arrays hold
   CoverPieces pieces_;
+  // A software renderer keeps a few hundred bytes for every primitive
+  // queued, and gives that memory back once the work is done: a frame of a
+  // thousand small fills queued whole would take megabytes from the system
+  // and fault them in again, frame after frame, at several times the cost
+  // of the drawing. Flushed every so many primitives, the queued work stays
+  // within memory the allocator keeps and reuses.
+  static constexpr size_t kFlushPrimitives = 6144;
+  size_t queued_ = 0;  // primitives drawn since the last flush
   float sides_[kMaxTrapezoids * 4] = {};
   float rows_[kMaxTrapezoids * 2] = {};
 };
