@@ -100,37 +100,24 @@ float coverageAt(ivec2 p) {
 
 // One point a square of blocks: a point covers the pixels whose centres lie
 // in its square, and has no diagonal to shade twice. Each square comes as
-// its corner's block column times 8 plus its level (side 4 << level), and
-// its block row times 8.
-const char* const POINT_VERTEX_SHADER = R"(
-uniform vec4 uSides[128];  // squares 2k (xy) and 2k + 1 (zw)
-uniform vec2 uSurface;
-void main() {
-  vec4 pair = uSides[gl_VertexID >> 1];
-  ivec2 code = ivec2((gl_VertexID & 1) != 0 ? pair.zw : pair.xy);
-  float size = float(4 << (code.x & 7));
-  vec2 corner = vec2(code >> 3) * 4.0;
-  gl_Position = vec4((corner + 0.5 * size) / uSurface * 2.0 - 1.0, 0.0, 1.0);
-  gl_PointSize = size;
-  passFillValues();
-}
-)";
-
-// A block point's own coverage: the 4 x 4 pixels of its block, or all 255
-// for a fully covered square of any size.
+// its 16 pixels' coverage (rows from the bottom, a byte each; all 255 for a
+// fully covered square of any size), then its corner's block column times 8
+// plus its level (side 4 << level) and its block row times 8. They come
+// from a uniform buffer of the library's own, written where no queued draw
+// reads: the same data in the program's uniform arrays made the driver
+// upload the arrays whole for every draw, into memory it took from the
+// system and gave back, at more cost than the drawing.
 const char* const BLOCK_POINT_VERTEX_SHADER = R"(
-uniform ivec4 uSquares[16];  // squares 2k (xy) and 2k + 1 (zw): column * 8 + level, row * 8
-uniform uvec4 uBlocks[32];   // their pixels, rows from the bottom, a byte each
+layout(std140) uniform SquareData { uvec4 uSquareData[512]; };
 uniform vec2 uSurface;
 flat out uvec4 vBlock;
 void main() {
-  ivec4 pair = uSquares[gl_VertexID >> 1];
-  ivec2 square = (gl_VertexID & 1) != 0 ? pair.zw : pair.xy;
+  ivec2 square = ivec2(uSquareData[2 * gl_VertexID + 1].xy);
   float size = float(4 << (square.x & 7));
   vec2 corner = vec2(square >> 3) * 4.0;
   gl_Position = vec4((corner + 0.5 * size) / uSurface * 2.0 - 1.0, 0.0, 1.0);
   gl_PointSize = size;
-  vBlock = uBlocks[gl_VertexID];
+  vBlock = uSquareData[2 * gl_VertexID];
   passFillValues();
 }
 )";
@@ -400,9 +387,9 @@ void GlRenderer::releaseGl() {
 bool GlRenderer::link(Program& program, ProgramKey key) {
   const GLuint vs = vertexShaders_[int(key.piece)];
   if (!vs) return false;
-  const char* coverage = key.piece == PieceKind::kBlockPoint ? BLOCK_COVERAGE
-                         : key.bufferCoverage                ? BUFFER_COVERAGE
-                                                             : TEXTURE_COVERAGE;
+  const char* coverage = key.piece == PieceKind::kPoint ? BLOCK_COVERAGE
+                         : key.bufferCoverage           ? BUFFER_COVERAGE
+                                                        : TEXTURE_COVERAGE;
   const char* blend = key.blend == BlendClass::kGeneral  ? GENERAL_BLEND
                       : key.blend == BlendClass::kSimple ? SIMPLE_BLEND
                                                          : SOLID_BLEND;
@@ -478,6 +465,8 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   GLint previousProgram = 0;
   glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
   glUseProgram(id);
+  const GLuint squareData = glGetUniformBlockIndex(id, "SquareData");
+  if (squareData != GL_INVALID_INDEX) glUniformBlockBinding(id, squareData, kSquareBinding);
   GLint coverageSampler = glGetUniformLocation(id, "uCoverage");
   if (coverageSampler >= 0) glUniform1i(coverageSampler, 0);
   GLint destination = glGetUniformLocation(id, "uDestination");
@@ -563,15 +552,12 @@ bool GlRenderer::init() {
   GLfloat pointSizes[2] = {1.0f, 1.0f};
   glGetFloatv(compatibility_ ? GL_ALIASED_POINT_SIZE_RANGE : GL_POINT_SIZE_RANGE, pointSizes);
   if (pointSizes[0] <= 4.0f && pointSizes[1] >= 4.0f) {
-    vertexShaders_[int(PieceKind::kPoint)] =
-        compileShader(GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, POINT_VERTEX_SHADER});
-    vertexShaders_[int(PieceKind::kBlockPoint)] = compileShader(
+    GLint alignment = 256;
+    glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &alignment);
+    squareAlignment_ = size_t(std::max(alignment, 16));
+    vertexShaders_[int(PieceKind::kPoint)] = compileShader(
         GL_VERTEX_SHADER, {"#version 330 core\n", FILL_VALUES, BLOCK_POINT_VERTEX_SHADER});
-    // Squares as points are only drawn solid; blended pieces as points
-    // carry their coverage.
-    blockPoints_ = program({PaintKind::kColor, bufferCoverage_, BlendClass::kSolid,
-                            PieceKind::kPoint}) != nullptr &&
-                   colorPrograms(PieceKind::kBlockPoint);
+    blockPoints_ = colorPrograms(PieceKind::kPoint);
     // Merged squares go up to 64 pixels, as far as points may be that big.
     while (maxSquareLevel_ < 4 && (8 << maxSquareLevel_) <= pointSizes[1]) ++maxSquareLevel_;
   }
@@ -594,6 +580,9 @@ void GlRenderer::release() {
   if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
   if (stream_.name) glDeleteBuffers(1, &stream_.name);
   stream_ = CoverageStream{};
+  releaseFences(squareRing_);
+  if (squareRing_.name) glDeleteBuffers(1, &squareRing_.name);
+  squareRing_ = SquareRing{};
   for (CoverageStore& t : coverage_) {
     if (t.name) glDeleteTextures(1, &t.name);
     t = CoverageStore{};
@@ -916,34 +905,8 @@ void GlRenderer::drawTrapezoids(const Program& program, const std::vector<Trapez
   }
 }
 
-void GlRenderer::drawPoints(const Program& program, const std::vector<Square>& squares,
-                            const IntRect& box) {
-  glEnable(GL_PROGRAM_POINT_SIZE);
-  int count = 0;
-  auto flush = [&] {
-    if (count == 0) return;
-    glUniform4fv(program.uSides, (count + 1) / 2, sides_);
-    glDrawArrays(GL_POINTS, 0, count);
-    queued_ += count;
-    count = 0;
-  };
-  for (const Square& b : squares) {
-    int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
-    if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 || y + half <= 0) {
-      float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, box.width));
-      float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, box.height));
-      pieces_.blended.push_back(Trapezoid{y0, y1, x0, x1, x0, x1});
-      continue;
-    }
-    sides_[2 * count] = float((x >> 2) * 8 + b.level);
-    sides_[2 * count + 1] = float((y >> 2) * 8);
-    if (++count == 2 * kMaxTrapezoids) flush();
-  }
-  flush();
-}
-
-void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mask,
-                                 size_t fullFrom) {
+void GlRenderer::drawSquares(const std::vector<Square>& squares, const CoverageMask& mask,
+                             size_t fullFrom) {
   const IntRect& box = mask.box;
   const int w = box.width, h = box.height;
   const uint8_t* alpha = mask.alpha.data();
@@ -951,14 +914,15 @@ void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mas
   int count = 0;
   auto flush = [&] {
     if (count == 0) return;
-    glUniform4iv(program.uSquares, (count + 1) / 2, squareCodes_);
-    glUniform4uiv(program.uBlocks, count, blockWords_);
+    const size_t offset = writeSquares(size_t(count) * sizeof(SquareEntry));
+    glBindBufferRange(GL_UNIFORM_BUFFER, kSquareBinding, squareRing_.name, GLintptr(offset),
+                      GLsizeiptr(sizeof squareData_));
     glDrawArrays(GL_POINTS, 0, count);
-    queued_ += count;
+    queued_ += size_t(count);
     count = 0;
   };
-  for (size_t i = 0; i < pieces_.blocks.size(); ++i) {
-    const Square& b = pieces_.blocks[i];
+  for (size_t i = 0; i < squares.size(); ++i) {
+    const Square& b = squares[i];
     const int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
     if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 || y + half <= 0) {
       // A point whose centre lies outside the viewport is not drawn at all.
@@ -967,9 +931,9 @@ void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mas
       pieces_.blended.push_back(Trapezoid{y0, y1, x0, x1, x0, x1});
       continue;
     }
-    squareCodes_[2 * count] = (x >> 2) * 8 + b.level;
-    squareCodes_[2 * count + 1] = (y >> 2) * 8;
-    std::uint32_t* words = blockWords_ + 4 * count;
+    SquareEntry& e = squareData_[count];
+    e.code[0] = std::uint32_t((x >> 2) * 8 + b.level);
+    e.code[1] = std::uint32_t((y >> 2) * 8);
     for (int r = 0; r < 4; ++r) {
       std::uint32_t word = ~0u;
       if (i < fullFrom) {
@@ -983,11 +947,57 @@ void GlRenderer::drawBlockPoints(const Program& program, const CoverageMask& mas
           }
         }
       }
-      words[r] = word;
+      e.words[r] = word;
     }
-    if (++count == kMaxBlocks) flush();
+    if (++count == kMaxSquares) flush();
   }
   flush();
+}
+
+size_t GlRenderer::writeSquares(size_t bytes) {
+  SquareRing& r = squareRing_;
+  if (!r.name) {
+    glGenBuffers(1, &r.name);
+    glBindBuffer(GL_UNIFORM_BUFFER, r.name);
+    glBufferData(GL_UNIFORM_BUFFER, GLsizeiptr(kSquareRingBytes), nullptr, GL_STREAM_DRAW);
+  } else {
+    glBindBuffer(GL_UNIFORM_BUFFER, r.name);
+  }
+  constexpr size_t kSegment = kSquareRingBytes / kRingSegments;
+  size_t offset = (r.used + squareAlignment_ - 1) / squareAlignment_ * squareAlignment_;
+  // The whole block is bound, though only `bytes` of it are read.
+  if (offset + sizeof squareData_ > kSquareRingBytes) offset = 0;
+  // Entering a segment: the draws reading the one left are fenced, and
+  // those that read the one entered the last time round must be done.
+  for (int k = int(offset / kSegment); k <= int((offset + bytes - 1) / kSegment); ++k) {
+    if (k == r.segment) continue;
+    r.fences[r.segment] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (GLsync f = static_cast<GLsync>(r.fences[k])) {
+      while (glClientWaitSync(f, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) == GL_TIMEOUT_EXPIRED) {
+      }
+      glDeleteSync(f);
+      r.fences[k] = nullptr;
+    }
+    r.segment = k;
+  }
+  void* to =
+      glMapBufferRange(GL_UNIFORM_BUFFER, GLintptr(offset), GLsizeiptr(bytes),
+                       GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+  if (to) {
+    std::memcpy(to, squareData_, bytes);
+    glUnmapBuffer(GL_UNIFORM_BUFFER);
+  } else {
+    glBufferSubData(GL_UNIFORM_BUFFER, GLintptr(offset), GLsizeiptr(bytes), squareData_);
+  }
+  r.used = offset + bytes;
+  return offset;
+}
+
+void GlRenderer::releaseFences(SquareRing& ring) {
+  for (void*& f : ring.fences) {
+    if (f) glDeleteSync(static_cast<GLsync>(f));
+    f = nullptr;
+  }
 }
 
 void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendMode mode) {
@@ -997,7 +1007,7 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
     glFlush();
     queued_ = 0;
   }
-  DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_);
+  DrawStateGuard guard(compatibility_, bufferCoverage_, clipDistances_, blockPoints_);
   // Units 2 and 3 are saved only when a draw binds an image: plain fills
   // pay nothing for them.
   std::optional<ImageUnitsGuard> imageUnits;
@@ -1067,9 +1077,9 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
     return program(keyFor(paint, bufferCoverage_, blend, piece));
   };
   if (blocks) {
-    if (Program* p = programFor(edge, PieceKind::kBlockPoint)) {
+    if (Program* p = programFor(edge, PieceKind::kPoint)) {
       useBlended(*p, box, setup.mode, u);
-      drawBlockPoints(*p, mask, fullFrom);
+      drawSquares(pieces_.blocks, mask, fullFrom);
     }
   }
   if (!pieces_.blended.empty()) {
@@ -1084,7 +1094,7 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
     // blended trapezoids, drawn already.
     if (Program* p = programFor(BlendClass::kSolid, PieceKind::kPoint)) {
       useSolid(*p, u);
-      drawPoints(*p, pieces_.squares, box);
+      drawSquares(pieces_.squares, mask, 0);
     }
   }
   if (!pieces_.solid.empty()) {

@@ -65,13 +65,15 @@ class GlRenderer final : public Compositor {
   void useBlended(Program& program, const IntRect& box, int mode, const PaintUniforms& paint);
   void useSolid(Program& program, const PaintUniforms& paint);
   void setPaint(Program& program, const PaintUniforms& paint);
-  // Draw with the program in use, as many a call as its arrays hold: trapezoids
-  // as trapezoids, squares as points. A point whose centre lies outside the
-  // viewport is not drawn at all, so squares that reach past the surface's
-  // sides are added to the blended trapezoids instead, to be drawn after.
+  // Draw with the program in use, as many a call as its arrays hold:
+  // trapezoids as trapezoids, squares as points, those before fullFrom with
+  // their coverage from the mask and the others fully covered. A point
+  // whose centre lies outside the viewport is not drawn at all, so squares
+  // that reach past the surface's sides are added to the blended
+  // trapezoids instead, to be drawn after.
   void drawTrapezoids(const Program& program, const std::vector<Trapezoid>& trapezoids,
                       const IntRect& box);
-  void drawPoints(const Program& program, const std::vector<Square>& squares, const IntRect& box);
+  void drawSquares(const std::vector<Square>& squares, const CoverageMask& mask, size_t fullFrom);
 
   const void* glContext_ = nullptr;  // the context our objects live in
   bool compatibility_ = false;
@@ -84,9 +86,9 @@ class GlRenderer final : public Compositor {
   // modes that need only the source, or the paint alone for fully covered
   // pixels.
   enum class BlendClass : std::uint8_t { kGeneral, kSimple, kSolid };
-  // Trapezoids and squares as points read coverage from the coverage store;
-  // block points carry their 16 pixels' coverage with them.
-  enum class PieceKind : std::uint8_t { kTrapezoid, kPoint, kBlockPoint };
+  // Trapezoids read coverage from the coverage store; squares as points
+  // carry their 16 pixels' coverage with them.
+  enum class PieceKind : std::uint8_t { kTrapezoid, kPoint };
   // vgDrawImage's image and how it meets the paint, or none.
   enum class ImageLayer : std::uint8_t { kNone, kNormal, kMultiply, kStencil };
   struct ProgramKey {
@@ -98,11 +100,11 @@ class GlRenderer final : public Compositor {
     int index() const {
       return (((int(image) * kPaintKinds + int(paint)) * 2 + int(bufferCoverage)) * 3 +
               int(blend)) *
-                 3 +
+                 2 +
              int(piece);
     }
   };
-  static constexpr int kProgramKeys = 4 * kPaintKinds * 2 * 3 * 3;
+  static constexpr int kProgramKeys = 4 * kPaintKinds * 2 * 3 * 2;
   static ProgramKey keyFor(const DrawPaint& paint, bool bufferCoverage, BlendClass blend,
                            PieceKind piece);
   // Binds the paint's pattern and the drawn image to their units; false
@@ -128,7 +130,7 @@ class GlRenderer final : public Compositor {
   SurfaceTransfer::Setup transferSetup() const {
     return {compatibility_, false, clipDistances_, surfaceWidth_, surfaceHeight_};
   }
-  unsigned vertexShaders_[3] = {0, 0, 0};  // by PieceKind
+  unsigned vertexShaders_[2] = {0, 0};  // by PieceKind
   // Blocks of pixels as points: along the outline with either blend, and
   // the fully covered ones merged into squares.
   bool blockPoints_ = false;
@@ -149,18 +151,34 @@ class GlRenderer final : public Compositor {
   };
   CoverageStream stream_;
   int coverageBase_ = 0;  // the byte the last fill's coverage starts at
-  // Block points take their coverage to the vertex stage in uniforms, so
-  // that no binding the fragments read changes from fill to fill and a draw
-  // needs no coverage store at all unless a piece reaches past the
-  // surface's sides: a software renderer then keeps its fragment state.
-  // The arrays are small because the driver copies all of a program's
-  // vertex uniforms for every draw.
-  static constexpr int kMaxBlocks = 32;  // as the block vertex shader's arrays hold
-  int squareCodes_[kMaxBlocks * 2] = {};
-  std::uint32_t blockWords_[kMaxBlocks * 4] = {};
-  // Draws pieces_.blocks as block points, those from fullFrom on fully
-  // covered; those reaching past the surface's sides go to pieces_.blended.
-  void drawBlockPoints(const Program& program, const CoverageMask& mask, size_t fullFrom);
+  // Squares reach the vertex stage through a uniform buffer, so that no
+  // binding the fragments read changes from fill to fill (a software
+  // renderer then keeps its fragment state) and no coverage store is needed
+  // unless a piece reaches past the surface's sides. The buffer is a ring,
+  // written unsynchronised where no queued draw reads, with a fence at each
+  // quarter: renewing or rewriting it would make the driver take new
+  // storage for every fill.
+  static constexpr int kMaxSquares = 256;  // as the block vertex shader's array holds
+  static constexpr unsigned kSquareBinding = 0;
+  struct SquareEntry {
+    std::uint32_t words[4];
+    std::uint32_t code[4];  // column * 8 + level, row * 8; two unused
+  };
+  SquareEntry squareData_[kMaxSquares] = {};
+  static constexpr int kRingSegments = 4;
+  static constexpr size_t kSquareRingBytes = size_t(1) << 20;
+  struct SquareRing {
+    unsigned name = 0;
+    size_t used = 0;
+    int segment = 0;                   // the one written last
+    void* fences[kRingSegments] = {};  // GLsync
+  };
+  SquareRing squareRing_;
+  size_t squareAlignment_ = 256;  // of uniform buffer ranges
+  // Writes the first bytes of squareData_ into the ring, with the uniform
+  // buffer bound to it; returns where they start.
+  size_t writeSquares(size_t bytes);
+  static void releaseFences(SquareRing& ring);
   static constexpr int kCoverageRing = 4;
   struct CoverageStore {
     unsigned name = 0;

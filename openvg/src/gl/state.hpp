@@ -32,6 +32,7 @@ class CapabilityList {
 
 // State touched by a fill: program, vertex array, textures and samplers of
 // units 0 and 1, storage buffer binding 0 when coverage goes through it,
+// uniform buffer binding 0 when squares go through it,
 // program point size, framebuffer bindings, viewport, blending, colour mask,
 // polygon mode, pixel unpacking, and the per-fragment tests and clip
 // distances (switched off).
@@ -41,8 +42,17 @@ class DrawStateGuard {
  public:
   // clipDistances: how many clip distances the implementation has (at most
   // 8 are looked at); our shaders write none, so enabled ones are switched off.
-  DrawStateGuard(bool compatibility, bool storageBuffer, int clipDistances)
-      : compatibility_(compatibility), storageBuffer_(storageBuffer) {
+  DrawStateGuard(bool compatibility, bool storageBuffer, int clipDistances,
+                 bool uniformBuffer = false)
+      : compatibility_(compatibility),
+        storageBuffer_(storageBuffer),
+        uniformBuffer_(uniformBuffer) {
+    if (uniformBuffer_) {
+      glGetIntegerv(GL_UNIFORM_BUFFER_BINDING, &uniform_);
+      glGetIntegeri_v(GL_UNIFORM_BUFFER_BINDING, 0, &uniform0_);
+      glGetInteger64i_v(GL_UNIFORM_BUFFER_START, 0, &uniform0Start_);
+      glGetInteger64i_v(GL_UNIFORM_BUFFER_SIZE, 0, &uniform0Size_);
+    }
     if (storageBuffer_) {
       glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &storage_);
       glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, 0, &storage0_);
@@ -127,6 +137,13 @@ class DrawStateGuard {
     glPixelStorei(GL_UNPACK_SKIP_ROWS, unpackSkipRows_);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, unpackSkipPixels_);
     if (unpackBuffer_) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, GLuint(unpackBuffer_));
+    if (uniformBuffer_) {
+      if (uniform0Size_ > 0)
+        glBindBufferRange(GL_UNIFORM_BUFFER, 0, GLuint(uniform0_), uniform0Start_, uniform0Size_);
+      else
+        glBindBufferBase(GL_UNIFORM_BUFFER, 0, GLuint(uniform0_));
+      glBindBuffer(GL_UNIFORM_BUFFER, GLuint(uniform_));
+    }
     if (storageBuffer_) {
       // A whole-buffer binding reports size 0.
       if (storage0Size_ > 0)
@@ -144,6 +161,9 @@ class DrawStateGuard {
  private:
   bool compatibility_;
   bool storageBuffer_;  // the coverage goes through storage buffer binding 0
+  bool uniformBuffer_;  // squares go through uniform buffer binding 0
+  GLint uniform_ = 0, uniform0_ = 0;
+  GLint64 uniform0Start_ = 0, uniform0Size_ = 0;
   GLint storage_ = 0, storage0_ = 0;
   GLint64 storage0Start_ = 0, storage0Size_ = 0;
   GLint program_ = 0, vertexArray_ = 0, activeTexture_ = GL_TEXTURE0;
