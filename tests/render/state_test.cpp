@@ -29,6 +29,10 @@ struct GlSnapshot {
   // buffer, offset and size.
   GLint storageBuffer = 0, storageBuffer0 = 0;
   GLint64 storage0Start = 0, storage0Size = 0;
+  // Uniform buffers: the general binding, and binding 0's buffer, offset
+  // and size.
+  GLint uniformBuffer = 0, uniformBuffer0 = 0;
+  GLint64 uniform0Start = 0, uniform0Size = 0;
 
   static GlSnapshot take() {
     GlSnapshot s;
@@ -55,6 +59,10 @@ struct GlSnapshot {
     glGetFloatv(GL_COLOR_CLEAR_VALUE, s.clearColor.data());
     glGetIntegerv(GL_POLYGON_MODE, s.polygonMode.data());
     glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview.data());
+    glGetIntegerv(GL_UNIFORM_BUFFER_BINDING, &s.uniformBuffer);
+    glGetIntegeri_v(GL_UNIFORM_BUFFER_BINDING, 0, &s.uniformBuffer0);
+    glGetInteger64i_v(GL_UNIFORM_BUFFER_START, 0, &s.uniform0Start);
+    glGetInteger64i_v(GL_UNIFORM_BUFFER_SIZE, 0, &s.uniform0Size);
     if (epoxy_gl_version() >= 43) {
       glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &s.storageBuffer);
       glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, 0, &s.storageBuffer0);
@@ -117,8 +125,8 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
     glDeleteShader(sh);
   }
   glLinkProgram(program);
-  GLuint buffers[4], vao = 0, texture = 0;
-  glGenBuffers(4, buffers);
+  GLuint buffers[5], vao = 0, texture = 0;
+  glGenBuffers(5, buffers);
   glGenVertexArrays(1, &vao);
   glGenTextures(1, &texture);
   glUseProgram(program);
@@ -126,6 +134,12 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
   glBindBuffer(GL_PIXEL_UNPACK_BUFFER, buffers[2]);
+  GLint uniformAlignment = 1;
+  glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &uniformAlignment);
+  glBindBuffer(GL_UNIFORM_BUFFER, buffers[4]);
+  glBufferData(GL_UNIFORM_BUFFER, 2 * uniformAlignment + 64, nullptr, GL_STATIC_DRAW);
+  glBindBufferRange(GL_UNIFORM_BUFFER, 0, buffers[4], uniformAlignment, 32);
+  glBindBuffer(GL_UNIFORM_BUFFER, buffers[1]);
   glBufferData(GL_PIXEL_UNPACK_BUFFER, 16, nullptr, GL_STATIC_DRAW);
   const bool storage = epoxy_gl_version() >= 43;
   if (storage) {
@@ -205,7 +219,7 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glMatrixMode(GL_MODELVIEW);
   glDeleteProgram(program);
-  glDeleteBuffers(4, buffers);
+  glDeleteBuffers(5, buffers);
   glDeleteVertexArrays(1, &vao);
   glDeleteTextures(1, &texture);
   vgDestroyPath(path);
