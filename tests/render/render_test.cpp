@@ -240,10 +240,17 @@ TEST(Fill, SurfaceSidesOffTheBlockGrid) {
   vgSeti(VG_MATRIX_MODE, VG_MATRIX_PATH_USER_TO_SURFACE);
   vgLoadIdentity();
   vgTranslate(150.3f, 160.6f);
+  // Past the surface the window keeps what it shows, though fills there
+  // draw through a viewport of whole blocks.
+  const std::vector<float> before = readBackBuffer(W, H);
   VGPath path = ring().makePath();
   vgDrawPath(path, VG_FILL_PATH);
   vgDestroyPath(path);
   std::vector<float> window = readBackBuffer(W, H), pixels(size_t(w) * size_t(h));
+  for (int y = 0; y < H; ++y)
+    for (int x = y < h ? w : 0; x < W; ++x)
+      ASSERT_EQ(window[size_t(y) * W + size_t(x)], before[size_t(y) * W + size_t(x)])
+          << "pixel (" << x << ", " << y << ") past the surface changed";
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       pixels[size_t(y) * size_t(w) + size_t(x)] = window[size_t(y) * W + size_t(x)];

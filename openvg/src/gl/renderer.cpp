@@ -597,6 +597,10 @@ void GlRenderer::release() {
 void GlRenderer::setSurface(int width, int height) {
   surfaceWidth_ = std::max(0, width);
   surfaceHeight_ = std::max(0, height);
+  for (int i = 0; i < 2; ++i) {
+    const int side = i == 0 ? surfaceWidth_ : surfaceHeight_;
+    viewport_[i] = std::max(side, std::min(maxViewport_[i], (side + 3) & ~3));
+  }
   glViewport(0, 0, surfaceWidth_, surfaceHeight_);
   if (compatibility_) {
     // A 0 x 0 surface (a minimised window) still gets a valid projection.
@@ -883,14 +887,14 @@ void GlRenderer::useBlended(Program& program, const IntRect& box, int mode,
   glUniform2i(program.uSize, box.width, box.height);
   glUniform1i(program.uCoverageBase, coverageBase_);
   if (program.uMode >= 0) glUniform1i(program.uMode, mode);
-  glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+  glUniform2f(program.uSurface, float(viewport_[0]), float(viewport_[1]));
   setPaint(program, paint);
 }
 
 void GlRenderer::useSolid(Program& program, const PaintUniforms& paint) {
   glDisable(GL_BLEND);
   glUseProgram(program.id);
-  glUniform2f(program.uSurface, float(surfaceWidth_), float(surfaceHeight_));
+  glUniform2f(program.uSurface, float(viewport_[0]), float(viewport_[1]));
   setPaint(program, paint);
 }
 
@@ -924,7 +928,7 @@ void GlRenderer::drawSquares(const std::vector<Square>& squares, const CoverageM
   for (size_t i = 0; i < squares.size(); ++i) {
     const Square& b = squares[i];
     const int x = box.x + b.x, y = box.y + b.y, half = 2 << b.level;
-    if (x + half >= surfaceWidth_ || y + half >= surfaceHeight_ || x + half <= 0 || y + half <= 0) {
+    if (x + half >= viewport_[0] || y + half >= viewport_[1] || x + half <= 0 || y + half <= 0) {
       // A point whose centre lies outside the viewport is not drawn at all.
       float x0 = float(std::max(b.x, 0)), x1 = float(std::min(b.x + 2 * half, w));
       float y0 = float(std::max(b.y, 0)), y1 = float(std::min(b.y + 2 * half, h));
@@ -1020,7 +1024,7 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   BlendSetup setup = blendFor(mode, paint.perChannelAlpha());
 
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, surfaceWidth_, surfaceHeight_);
+  glViewport(0, 0, viewport_[0], viewport_[1]);
   glActiveTexture(GL_TEXTURE0);
   // The coverage store only for the pieces that read it.
   bool uploaded = false;

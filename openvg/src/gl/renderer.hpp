@@ -81,6 +81,12 @@ class GlRenderer final : public Compositor {
   int maxViewport_[2] = {0, 0};
   int surfaceWidth_ = 0;
   int surfaceHeight_ = 0;
+  // Fills draw through a viewport of whole 4 x 4 blocks, as far as the
+  // implementation allows: a point is not drawn at all when its centre lies
+  // outside the viewport, and the blocks of the last column and row of a
+  // surface of other sizes would otherwise need their own, dearer pieces.
+  // What falls past the window is not drawn.
+  int viewport_[2] = {0, 0};
 
   // What a program does to the pixels of its pieces: every blend mode, the
   // modes that need only the source, or the paint alone for fully covered
