@@ -134,22 +134,22 @@ TEST(GlState, ApplicationStateSurvivesDrawAndClear) {
   glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
   glBindBuffer(GL_PIXEL_UNPACK_BUFFER, buffers[2]);
-  GLint uniformAlignment = 1;
-  glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &uniformAlignment);
-  glBindBuffer(GL_UNIFORM_BUFFER, buffers[4]);
-  glBufferData(GL_UNIFORM_BUFFER, 2 * uniformAlignment + 64, nullptr, GL_STATIC_DRAW);
-  glBindBufferRange(GL_UNIFORM_BUFFER, 0, buffers[4], uniformAlignment, 32);
-  glBindBuffer(GL_UNIFORM_BUFFER, buffers[1]);
   glBufferData(GL_PIXEL_UNPACK_BUFFER, 16, nullptr, GL_STATIC_DRAW);
-  const bool storage = epoxy_gl_version() >= 43;
-  if (storage) {
+  // Binding 0 of an indexed target holds a range of one buffer, away from
+  // its start, and the general binding another buffer.
+  auto bindRange = [](GLenum target, GLenum alignmentName, GLuint indexed, GLuint general) {
     GLint alignment = 1;
-    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_OFFSET_ALIGNMENT, &alignment);
-    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffers[3]);
-    glBufferData(GL_SHADER_STORAGE_BUFFER, 2 * alignment + 64, nullptr, GL_STATIC_DRAW);
-    glBindBufferRange(GL_SHADER_STORAGE_BUFFER, 0, buffers[3], alignment, 32);
-    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffers[0]);
-  }
+    glGetIntegerv(alignmentName, &alignment);
+    glBindBuffer(target, indexed);
+    glBufferData(target, 2 * alignment + 64, nullptr, GL_STATIC_DRAW);
+    glBindBufferRange(target, 0, indexed, alignment, 32);
+    glBindBuffer(target, general);
+  };
+  bindRange(GL_UNIFORM_BUFFER, GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, buffers[4], buffers[1]);
+  const bool storage = epoxy_gl_version() >= 43;
+  if (storage)
+    bindRange(GL_SHADER_STORAGE_BUFFER, GL_SHADER_STORAGE_BUFFER_OFFSET_ALIGNMENT, buffers[3],
+              buffers[0]);
   glActiveTexture(GL_TEXTURE3);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, texture);
