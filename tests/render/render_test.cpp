@@ -515,12 +515,16 @@ TEST(Clear, ClipsToSurfaceAndScissorRectangles) {
 }
 
 TEST(Surface, ResizeToZeroAndBack) {
-  vgResizeSurfaceTQ(0, 0);
-  vgClear(0, 0, W, H);
   VGPath path = star().makePath();
-  vgDrawPath(path, VG_FILL_PATH);
-  EXPECT_EQ(vgGetError(), VG_NO_ERROR);
-  EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+  // Sizes the window cannot have, down to none: draws and clears still
+  // raise no error, in either library.
+  for (VGint side : {0, 2147483647}) {
+    vgResizeSurfaceTQ(side, side);
+    vgClear(0, 0, W, H);
+    vgDrawPath(path, VG_FILL_PATH);
+    EXPECT_EQ(vgGetError(), VG_NO_ERROR) << side;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << side;
+  }
   vgResizeSurfaceTQ(W, H);
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);

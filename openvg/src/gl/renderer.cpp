@@ -599,7 +599,10 @@ void GlRenderer::setSurface(int width, int height) {
   surfaceHeight_ = std::max(0, height);
   for (int i = 0; i < 2; ++i) {
     const int side = i == 0 ? surfaceWidth_ : surfaceHeight_;
-    viewport_[i] = std::max(side, std::min(maxViewport_[i], (side + 3) & ~3));
+    // In 64 bits: a surface may be as wide as an int holds.
+    viewport_[i] = int(std::max<std::int64_t>(
+        side,
+        std::min<std::int64_t>(maxViewport_[i], (std::int64_t(side) + 3) & ~std::int64_t(3))));
   }
   glViewport(0, 0, surfaceWidth_, surfaceHeight_);
   if (compatibility_) {
