@@ -205,7 +205,7 @@ class GlRenderer final : public Compositor {
   // and fault them in again, frame after frame, at several times the cost
   // of the drawing. Flushed every so many primitives, the queued work stays
   // within memory the allocator keeps and reuses.
-  static constexpr size_t kFlushPrimitives = 6144;
+  static constexpr size_t kFlushPrimitives = 2048;
   size_t queued_ = 0;  // primitives drawn since the last flush
   float sides_[kMaxTrapezoids * 4] = {};
   float rows_[kMaxTrapezoids * 2] = {};
