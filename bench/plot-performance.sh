@@ -43,7 +43,8 @@ set ylabel "CPU per frame, ms (whole process)"
 set title "Translucent apples a frame"
 set xlabel "paths"
 plot "$work/paths.dat" using 1:(\$2/1000) with linespoints title "Tarquel", \
-     "$work/paths.dat" using 1:(\$3/1000) with linespoints title "cairo + glDrawPixels"
+     "$work/paths.dat" using 1:(\$3/1000) with linespoints title "cairo + glDrawPixels", \
+     "$work/paths.dat" using 1:(\$10/1000) with linespoints dashtype 2 title "one OpenGL draw a path, no coverage"
 set title "One path, filled and stroked"
 set xlabel "cubic segments"
 plot "$work/segments.dat" using 1:(\$2/1000) with linespoints title "Tarquel", \
