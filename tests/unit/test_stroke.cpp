@@ -61,6 +61,15 @@ struct Style {
   float limit;
 };
 
+StrokeStyle strokeStyle(float width, const Style& s) {
+  StrokeStyle style;
+  style.width = width;
+  style.cap = s.cap;
+  style.join = s.join;
+  style.miterLimit = s.limit;
+  return style;
+}
+
 bool inConvex(Vec2 q, std::initializer_list<Vec2> poly) {
   const Vec2* v = poly.begin();
   const size_t n = poly.size();
@@ -333,11 +342,7 @@ TEST_F(Stroke, PolylinesMatchTheTrueShapeForEveryCapJoinAndMiterLimit) {
     for (const Style& st : styles) {
       SCOPED_TRACE(testing::Message() << "closed " << closed << " cap " << st.cap << " join "
                                       << st.join << " limit " << st.limit);
-      StrokeStyle style;
-      style.width = 5;
-      style.cap = st.cap;
-      style.join = st.join;
-      style.miterLimit = st.limit;
+      const StrokeStyle style = strokeStyle(5, st);
       strokePath(internal(p), style, m, 0.02f, scratch, out);
       expectMatches(compare(out, ref, st, 2.5, m, surfaceHint(ref, m, 2.5 * 3)));
     }
@@ -468,11 +473,7 @@ TEST_F(Stroke, CurvesZeroLengthSegmentsAndDotsUnderAnEllipticalPen) {
     SCOPED_TRACE(c.name);
     const VGPath p = makePath();
     append(p, c.cmds, c.data);
-    StrokeStyle style;
-    style.width = c.width;
-    style.cap = c.style.cap;
-    style.join = c.style.join;
-    style.miterLimit = c.style.limit;
+    StrokeStyle style = strokeStyle(c.width, c.style);
     style.dashes = c.dashes;
     const double h = 0.5 * c.width;
     const auto ref =
@@ -518,10 +519,7 @@ TEST_F(Stroke, DashesFollowThePatternPhaseAndReset) {
   Polygon out;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "phase " << c.phase << " reset " << c.reset);
-    StrokeStyle style;
-    style.width = 3;
-    style.cap = c.style.cap;
-    style.join = c.style.join;
+    StrokeStyle style = strokeStyle(3, c.style);
     style.dashes = c.pattern;
     style.dashPhase = c.phase;
     style.dashPhaseReset = c.reset;
@@ -617,11 +615,7 @@ TEST_F(Stroke, PiecesFarBelowTheToleranceStrokeAsChordsOfTheTrueShape) {
   Polygon out;
   for (const Style& st : styles) {
     SCOPED_TRACE(testing::Message() << "cap " << st.cap << " join " << st.join);
-    StrokeStyle style;
-    style.width = 4;
-    style.cap = st.cap;
-    style.join = st.join;
-    style.miterLimit = st.limit;
+    const StrokeStyle style = strokeStyle(4, st);
     strokePath(internal(p), style, Matrix{}, 0.02f, scratch, out);
     EXPECT_LT(out.points.size(), size_t(kPieces / 4));
     expectMatches(compare(out, ref, st, 2, Matrix{}, surfaceHint(ref, Matrix{}, 2 * 3)));
