@@ -39,6 +39,21 @@ struct Normalised {
   double v[6];
 };
 
+// How many values a normalised segment of kind k has.
+int normalisedCount(SegmentKind k) {
+  switch (k) {
+    case SegmentKind::Close:
+      return 0;
+    case SegmentKind::Move:
+    case SegmentKind::Line:
+      return 2;
+    case SegmentKind::Arc:
+      return 5;
+    default:
+      return 6;
+  }
+}
+
 Normalised normalise(const Segment& seg) {
   Normalised n{seg.kind, 0, 0, {}};
   switch (seg.kind) {
@@ -46,7 +61,6 @@ Normalised normalise(const Segment& seg) {
       break;
     case SegmentKind::Move:
     case SegmentKind::Line:
-      n.count = 2;
       n.v[0] = seg.end.x;
       n.v[1] = seg.end.y;
       break;
@@ -55,19 +69,18 @@ Normalised normalise(const Segment& seg) {
       Curve c;
       segmentCurve(seg, c);
       n.kind = SegmentKind::Cubic;
-      n.count = 6;
       const double v[6] = {c.p[1].x, c.p[1].y, c.p[2].x, c.p[2].y, c.p[3].x, c.p[3].y};
       for (int i = 0; i < 6; ++i) n.v[i] = v[i];
       break;
     }
     case SegmentKind::Arc: {
       n.arcType = seg.type();
-      n.count = 5;
       const double v[5] = {seg.rh, seg.rv, seg.rotation, seg.end.x, seg.end.y};
       for (int i = 0; i < 5; ++i) n.v[i] = v[i];
       break;
     }
   }
+  n.count = normalisedCount(n.kind);
   return n;
 }
 
@@ -89,20 +102,6 @@ SegmentKind normalisedKind(VGubyte command) {
       return SegmentKind::Cubic;
     default:
       return SegmentKind::Arc;
-  }
-}
-// And how many values it has.
-int normalisedCount(SegmentKind k) {
-  switch (k) {
-    case SegmentKind::Close:
-      return 0;
-    case SegmentKind::Move:
-    case SegmentKind::Line:
-      return 2;
-    case SegmentKind::Arc:
-      return 5;
-    default:
-      return 6;
   }
 }
 
