@@ -448,8 +448,6 @@ bool GlRenderer::link(Program& program, ProgramKey key) {
   program.uMode = glGetUniformLocation(id, "uMode");
   program.uSize = glGetUniformLocation(id, "uSize");
   program.uCoverageBase = glGetUniformLocation(id, "uCoverageBase");
-  program.uSquares = glGetUniformLocation(id, "uSquares");
-  program.uBlocks = glGetUniformLocation(id, "uBlocks");
   program.uLinear = glGetUniformLocation(id, "uLinear");
   program.uPaintX = glGetUniformLocation(id, "uPaintX");
   program.uPaintY = glGetUniformLocation(id, "uPaintY");
@@ -941,6 +939,9 @@ void GlRenderer::drawSquares(const std::vector<Square>& squares, const CoverageM
     SquareEntry& e = squareData_[count];
     e.code[0] = std::uint32_t((x >> 2) * 8 + b.level);
     e.code[1] = std::uint32_t((y >> 2) * 8);
+    // Blocks wholly inside the box (most) take each row in one load; the
+    // first byte goes lowest, as the shader reads it.
+    const bool inside = std::endian::native == std::endian::little && b.x >= 0 && b.x + 4 <= w;
     for (int r = 0; r < 4; ++r) {
       std::uint32_t word = ~0u;
       if (i < fullFrom) {
@@ -948,9 +949,13 @@ void GlRenderer::drawSquares(const std::vector<Square>& squares, const CoverageM
         const int py = b.y + r;
         if (py >= 0 && py < h) {
           const uint8_t* row = alpha + size_t(py) * size_t(w);
-          for (int c = 0; c < 4; ++c) {
-            const int px = b.x + c;
-            if (px >= 0 && px < w) word |= std::uint32_t(row[px]) << (8 * c);
+          if (inside) {
+            std::memcpy(&word, row + b.x, 4);
+          } else {
+            for (int c = 0; c < 4; ++c) {
+              const int px = b.x + c;
+              if (px >= 0 && px < w) word |= std::uint32_t(row[px]) << (8 * c);
+            }
           }
         }
       }
@@ -1029,12 +1034,6 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, viewport_[0], viewport_[1]);
   glActiveTexture(GL_TEXTURE0);
-  // The coverage store only for the pieces that read it.
-  bool uploaded = false;
-  auto needCoverage = [&] {
-    if (!uploaded) uploadCoverage(mask);
-    uploaded = true;
-  };
 
   if (!setup.blend) {
     // Copy (and resolve, on a multisampled window) the destination under the box.
@@ -1090,7 +1089,8 @@ void GlRenderer::fill(const CoverageMask& mask, const DrawPaint& paint, VGBlendM
     }
   }
   if (!pieces_.blended.empty()) {
-    needCoverage();
+    // The coverage store only for the pieces that read it.
+    uploadCoverage(mask);
     if (Program* p = programFor(edge, PieceKind::kTrapezoid)) {
       useBlended(*p, box, setup.mode, u);
       drawTrapezoids(*p, pieces_.blended, box);

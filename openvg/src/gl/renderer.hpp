@@ -120,7 +120,7 @@ class GlRenderer final : public Compositor {
     unsigned id = 0;
     bool failed = false;  // not made again draw after draw
     int uSides = -1, uRows = -1, uSurface = -1, uOrigin = -1, uColor = -1, uMode = -1, uSize = -1;
-    int uCoverageBase = -1, uSquares = -1, uBlocks = -1;
+    int uCoverageBase = -1;
     int uLinear = -1, uPaintX = -1, uPaintY = -1, uRadial = -1, uSpread = -1;
     int uOffsets = -1, uStopColors = -1, uStopCount = -1, uPremultiplyAfter = -1;
     int uPatternX = -1, uPatternY = -1, uImageMatrix = -1;
